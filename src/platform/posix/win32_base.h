@@ -63,6 +63,7 @@ constexpr LONG ERROR_BADDB = 1009;
 void Sleep(DWORD milliseconds);
 DWORD GetLastError();
 void SetLastError(DWORD error);
+DWORD GetCurrentProcessId();
 
 // C runtime names that exist only on Windows.
 int _stricmp(const char *left, const char *right);

@@ -1,0 +1,287 @@
+#include "platform/posix/registry_database.h"
+
+#include "platform/posix/registry_location.h"
+#include "platform/posix/win32_registry.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+namespace posix_registry {
+namespace {
+
+// Marks a database as a registry ("SSRG"), so that no other file is taken for one.
+constexpr std::int64_t applicationId = 0x53535247;
+// A writer waits this long for another process's transaction to end.
+constexpr int busyTimeoutMilliseconds = 60000;
+
+constexpr const char *schema = R"(
+CREATE TABLE IF NOT EXISTS registry_keys(
+  id INTEGER PRIMARY KEY AUTOINCREMENT,
+  parent INTEGER NOT NULL,
+  folded BLOB NOT NULL,
+  name BLOB NOT NULL,
+  UNIQUE(parent, folded));
+CREATE TABLE IF NOT EXISTS registry_values(
+  key INTEGER NOT NULL,
+  folded BLOB NOT NULL,
+  name BLOB NOT NULL,
+  type INTEGER NOT NULL,
+  data BLOB NOT NULL,
+  PRIMARY KEY(key, folded)) WITHOUT ROWID;
+INSERT OR IGNORE INTO registry_keys(id, parent, folded, name) VALUES
+  (1, 0, 'hkey_classes_root', 'HKEY_CLASSES_ROOT'),
+  (2, 0, 'hkey_current_user', 'HKEY_CURRENT_USER'),
+  (3, 0, 'hkey_local_machine', 'HKEY_LOCAL_MACHINE'),
+  (4, 0, 'hkey_users', 'HKEY_USERS'),
+  (5, 0, 'hkey_current_config', 'HKEY_CURRENT_CONFIG');
+PRAGMA application_id = 1397969479;
+PRAGMA user_version = 1;
+)";
+
+struct Connection {
+  sqlite3 *handle = nullptr;
+  pid_t owner = 0;
+  std::unordered_map<const char *, sqlite3_stmt *> statements;
+
+  ~Connection() { Close(); }
+
+  void Close() {
+    if (handle && owner == getpid()) {
+      for (auto &entry : statements) {
+        sqlite3_finalize(entry.second);
+      }
+      sqlite3_close(handle);
+    }
+    statements.clear();
+    handle = nullptr;
+  }
+};
+
+Connection &TheConnection() {
+  static Connection connection;
+  return connection;
+}
+
+// A connection inherited through fork belongs to the parent: it is left as it
+// is (closing it could disturb the parent's locks) and kept reachable.
+void AbandonInherited(Connection &connection) {
+  static std::vector<sqlite3 *> inherited;
+  inherited.push_back(connection.handle);
+  connection.handle = nullptr;
+  connection.statements.clear();
+}
+
+LONG Execute(sqlite3 *handle, const char *sql) {
+  return ErrorFromSqlite(sqlite3_exec(handle, sql, nullptr, nullptr, nullptr));
+}
+
+LONG ReadNumber(sqlite3 *handle, const char *sql, std::int64_t &number) {
+  sqlite3_stmt *statement = nullptr;
+  int result = sqlite3_prepare_v2(handle, sql, -1, &statement, nullptr);
+  if (result == SQLITE_OK) {
+    result = sqlite3_step(statement);
+    number = result == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : 0;
+  }
+  sqlite3_finalize(statement);
+  return ErrorFromSqlite(result);
+}
+
+enum class Identity { registry, empty, foreign };
+
+// Read before anything is written: another program's database stays as it is.
+LONG Identify(sqlite3 *handle, Identity &identity) {
+  std::int64_t id = 0;
+  std::int64_t objects = 0;
+  LONG error = ReadNumber(handle, "PRAGMA application_id", id);
+  if (error == ERROR_SUCCESS && id != applicationId) {
+    error = ReadNumber(handle, "SELECT count(*) FROM sqlite_master", objects);
+  }
+  identity = id == applicationId       ? Identity::registry
+             : id == 0 && objects == 0 ? Identity::empty
+                                       : Identity::foreign;
+  return error;
+}
+
+LONG CreateSchema(sqlite3 *handle) {
+  Transaction transaction(handle);
+  LONG error = transaction.Begin();
+  if (error == ERROR_SUCCESS) {
+    error = Execute(handle, schema);
+  }
+  return error == ERROR_SUCCESS ? transaction.Commit() : error;
+}
+
+LONG Configure(sqlite3 *handle) {
+  sqlite3_extended_result_codes(handle, 1);
+  sqlite3_busy_timeout(handle, busyTimeoutMilliseconds);
+  Identity identity = Identity::foreign;
+  LONG error = Identify(handle, identity);
+  if (error != ERROR_SUCCESS || identity == Identity::foreign) {
+    return error != ERROR_SUCCESS ? error : ERROR_BADDB;
+  }
+  // WAL lets readers go on while another process writes; a read-only file
+  // keeps whatever journal it has.
+  error = Execute(handle, "PRAGMA journal_mode=WAL");
+  if (error != ERROR_SUCCESS && error != ERROR_ACCESS_DENIED) {
+    return error;
+  }
+  // FULL: a committed transaction is on the disk before the call returns.
+  if ((error = Execute(handle, "PRAGMA synchronous=FULL")) != ERROR_SUCCESS) {
+    return error;
+  }
+  // Schema statements are idempotent: two processes may both find the file empty.
+  return identity == Identity::empty ? CreateSchema(handle) : ERROR_SUCCESS;
+}
+
+LONG Open(Connection &connection) {
+  std::string path;
+  if (!RegistryDatabasePath(path)) {
+    return ERROR_CANTOPEN;
+  }
+  sqlite3 *handle = nullptr;
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+  LONG error = ErrorFromSqlite(sqlite3_open_v2(path.c_str(), &handle, flags, nullptr));
+  if (error == ERROR_SUCCESS) {
+    error = Configure(handle);
+  }
+  if (error != ERROR_SUCCESS) {
+    sqlite3_close(handle);
+    return error;
+  }
+  connection.handle = handle;
+  connection.owner = getpid();
+  return ERROR_SUCCESS;
+}
+
+} // namespace
+
+std::mutex &RegistryLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+LONG Connect(sqlite3 *&handle) {
+  Connection &connection = TheConnection();
+  if (connection.handle && connection.owner != getpid()) {
+    AbandonInherited(connection);
+  }
+  if (!connection.handle) {
+    const LONG error = Open(connection);
+    if (error != ERROR_SUCCESS) {
+      return error;
+    }
+  }
+  handle = connection.handle;
+  return ERROR_SUCCESS;
+}
+
+LONG ErrorFromSqlite(int result) {
+  switch (result & 0xFF) {
+  case SQLITE_OK:
+  case SQLITE_ROW:
+  case SQLITE_DONE:
+    return ERROR_SUCCESS;
+  case SQLITE_CORRUPT:
+  case SQLITE_NOTADB:
+  case SQLITE_FORMAT:
+  case SQLITE_SCHEMA:
+    return ERROR_BADDB;
+  case SQLITE_READONLY:
+  case SQLITE_PERM:
+  case SQLITE_AUTH:
+    return ERROR_ACCESS_DENIED;
+  case SQLITE_BUSY:
+  case SQLITE_LOCKED:
+    return ERROR_BUSY;
+  case SQLITE_NOMEM:
+    return ERROR_NOT_ENOUGH_MEMORY;
+  case SQLITE_CANTOPEN:
+    return ERROR_CANTOPEN;
+  default:
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+}
+
+Statement::Statement(sqlite3 *handle, const char *sql) : prepareResult(SQLITE_OK) {
+  auto &statements = TheConnection().statements;
+  auto found = statements.find(sql);
+  if (found != statements.end()) {
+    statement = found->second;
+    return;
+  }
+  prepareResult =
+      sqlite3_prepare_v3(handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+  if (prepareResult == SQLITE_OK) {
+    statements.emplace(sql, statement);
+  } else {
+    sqlite3_finalize(statement);
+    statement = nullptr;
+  }
+}
+
+Statement::~Statement() {
+  if (statement) {
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+  }
+}
+
+Statement &Statement::Bind(int index, std::int64_t number) {
+  if (statement) {
+    sqlite3_bind_int64(statement, index, number);
+  }
+  return *this;
+}
+
+Statement &Statement::Bind(int index, const std::string &bytes) {
+  // A non-null pointer, also for no bytes: an empty blob, never NULL.
+  if (statement) {
+    sqlite3_bind_blob64(statement, index, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+  }
+  return *this;
+}
+
+int Statement::Step() {
+  return statement ? sqlite3_step(statement) : prepareResult;
+}
+
+std::int64_t Statement::Integer(int column) const {
+  return sqlite3_column_int64(statement, column);
+}
+
+std::string Statement::Bytes(int column) const {
+  const auto *bytes = static_cast<const char *>(sqlite3_column_blob(statement, column));
+  const int size = sqlite3_column_bytes(statement, column);
+  return bytes ? std::string(bytes, static_cast<std::size_t>(size)) : std::string();
+}
+
+LONG Run(Statement &statement) {
+  int result;
+  while ((result = statement.Step()) == SQLITE_ROW) {
+  }
+  return ErrorFromSqlite(result);
+}
+
+Transaction::~Transaction() {
+  if (open) {
+    sqlite3_exec(connection, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+}
+
+LONG Transaction::Begin() {
+  const LONG error = Execute(connection, "BEGIN IMMEDIATE");
+  open = error == ERROR_SUCCESS;
+  return error;
+}
+
+LONG Transaction::Commit() {
+  const LONG error = Execute(connection, "COMMIT");
+  if (error == ERROR_SUCCESS) {
+    open = false;
+  }
+  return error;
+}
+
+} // namespace posix_registry

@@ -1,0 +1,90 @@
+// A separate process for the registry process tests: it runs one command
+// against the registry that its environment names and prints the result codes
+// (and a value read) on one line, stopping at the first failure.
+//   set <path> <name> <number>   create HKCU\path, store a DWORD, read it back
+//   get <path> <name>            open HKCU\path, read a DWORD
+//   set-many <path> <prefix> <count>
+//                                after a line on standard input, store count
+//                                DWORDs <prefix><i> = i; exit status 0 when
+//                                every one was stored
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+LONG CreateKey(const char *path, HKEY &key) {
+  return RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                         &key, nullptr);
+}
+
+LONG SetNumber(HKEY key, const char *name, DWORD value) {
+  return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value),
+                        sizeof value);
+}
+
+LONG GetNumber(HKEY key, const char *name, DWORD &value) {
+  DWORD size = sizeof value;
+  return RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(&value), &size);
+}
+
+int Set(const char *path, const char *name, DWORD number) {
+  HKEY key = nullptr;
+  DWORD value = 0;
+  LONG result = CreateKey(path, key);
+  std::printf("%ld", static_cast<long>(result));
+  if (result == ERROR_SUCCESS) {
+    result = SetNumber(key, name, number);
+    std::printf(" %ld", static_cast<long>(result));
+  }
+  if (result == ERROR_SUCCESS) {
+    result = GetNumber(key, name, value);
+    std::printf(" %ld %lu", static_cast<long>(result), static_cast<unsigned long>(value));
+  }
+  return 0;
+}
+
+int Get(const char *path, const char *name) {
+  HKEY key = nullptr;
+  DWORD value = 0;
+  LONG result = RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key);
+  std::printf("%ld", static_cast<long>(result));
+  if (result == ERROR_SUCCESS) {
+    result = GetNumber(key, name, value);
+    std::printf(" %ld %lu", static_cast<long>(result), static_cast<unsigned long>(value));
+  }
+  return 0;
+}
+
+int SetMany(const char *path, const std::string &prefix, int count) {
+  char go[8];
+  if (!std::fgets(go, sizeof go, stdin)) {
+    return 2;
+  }
+  HKEY key = nullptr;
+  int failures = CreateKey(path, key) == ERROR_SUCCESS ? 0 : count;
+  for (int i = 0; i < count && key; ++i) {
+    failures += SetNumber(key, (prefix + std::to_string(i)).c_str(), static_cast<DWORD>(i)) !=
+                ERROR_SUCCESS;
+  }
+  return failures == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "set" && argc == 5) {
+    return Set(argv[2], argv[3], static_cast<DWORD>(std::strtoul(argv[4], nullptr, 10)));
+  }
+  if (command == "get" && argc == 4) {
+    return Get(argv[2], argv[3]);
+  }
+  if (command == "set-many" && argc == 5) {
+    return SetMany(argv[2], argv[3], std::atoi(argv[4]));
+  }
+  std::fprintf(stderr, "usage: registry_child set|get|set-many ...\n");
+  return 2;
+}

@@ -1,0 +1,202 @@
+// The SQLite registry between processes and over its database file: values
+// written by one process are read by another, concurrent writers lose
+// nothing, and a database that cannot serve answers error codes without being
+// replaced. The other processes run registry_child (REGISTRY_CHILD_PROGRAM).
+#include "common/scratch_registry_key.h"
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+using Results = std::vector<long>;
+
+std::string Quoted(const std::string &text) {
+  return "'" + text + "'";
+}
+
+// Runs registry_child with arguments (after environment settings in the
+// form of env(1)) and parses the numbers it prints.
+Results RunChild(const std::string &arguments, const std::string &environment = "") {
+  const std::string command =
+      "env " + environment + " " + Quoted(REGISTRY_CHILD_PROGRAM) + " " + arguments;
+  FILE *output = popen(command.c_str(), "r");
+  Results results;
+  long number;
+  while (output && std::fscanf(output, "%ld", &number) == 1) {
+    results.push_back(number);
+  }
+  const int status = output ? pclose(output) : -1;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    results.push_back(-1);
+  }
+  return results;
+}
+
+std::string ReadFile(const std::filesystem::path &file) {
+  std::ifstream stream(file, std::ios::binary);
+  std::ostringstream contents;
+  contents << stream.rdbuf();
+  return contents.str();
+}
+
+LONG GetDword(HKEY key, const char *name, DWORD &value) {
+  DWORD size = sizeof value;
+  return RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(&value), &size);
+}
+
+class RegistryProcesses : public testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_EQ(scratch.CreateResult(), ERROR_SUCCESS);
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "settingsstore-process-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder = pattern;
+  }
+  void TearDown() override {
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+  }
+
+  std::string KeyPath(const char *name) const { return Quoted(scratch.Path() + "\\" + name); }
+
+  // What a process that finds its registry at databasePath gets from
+  // creating a key and storing a number there.
+  static Results WriteAgainst(const std::filesystem::path &databasePath) {
+    return RunChild("set Software x 1", "SETTINGSSTORE_REGISTRY=" + Quoted(databasePath));
+  }
+
+  ScratchRegistryKey scratch;
+  std::filesystem::path folder;
+};
+
+TEST_F(RegistryProcesses, AValueWrittenByOneProcessIsReadByAnother) {
+  EXPECT_EQ(RunChild("set " + KeyPath("Shared") + " Answer 42"),
+            (Results{ERROR_SUCCESS, ERROR_SUCCESS, ERROR_SUCCESS, 42}));
+  EXPECT_EQ(RunChild("get " + KeyPath("Shared") + " answer"),
+            (Results{ERROR_SUCCESS, ERROR_SUCCESS, 42}));
+  HKEY key = nullptr;
+  DWORD value = 0;
+  ASSERT_EQ(RegOpenKeyExA(scratch.Handle(), "Shared", 0, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_EQ(GetDword(key, "Answer", value), ERROR_SUCCESS);
+  EXPECT_EQ(value, 42u);
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryProcesses, TwoProcessesWritingAtOnceLoseNothing) {
+  constexpr int perProcess = 1000;
+  std::vector<FILE *> writers;
+  for (const char *prefix : {"p", "q"}) {
+    const std::string command = Quoted(REGISTRY_CHILD_PROGRAM) + " set-many " + KeyPath("Busy") +
+                                " " + prefix + " " + std::to_string(perProcess);
+    writers.push_back(popen(command.c_str(), "w"));
+    ASSERT_NE(writers.back(), nullptr);
+  }
+  for (FILE *writer : writers) { // both start now
+    std::fputs("go\n", writer);
+    std::fflush(writer);
+  }
+  for (FILE *writer : writers) {
+    const int status = pclose(writer);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(scratch.Handle(), "Busy", 0, KEY_READ, &key), ERROR_SUCCESS);
+  int found = 0;
+  for (const std::string prefix : {"p", "q"}) {
+    for (int i = 0; i < perProcess; ++i) {
+      DWORD value = 0;
+      found += GetDword(key, (prefix + std::to_string(i)).c_str(), value) == ERROR_SUCCESS &&
+               value == static_cast<DWORD>(i);
+    }
+  }
+  RegCloseKey(key);
+  EXPECT_EQ(found, 2 * perProcess);
+}
+
+TEST_F(RegistryProcesses, AWriterWaitsWhileAnotherProcessHoldsTheDatabase) {
+  sqlite3 *holder = nullptr;
+  ASSERT_EQ(sqlite3_open(std::getenv("SETTINGSSTORE_REGISTRY"), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const std::string command = Quoted(REGISTRY_CHILD_PROGRAM) + " set " + KeyPath("Late") + " v 5";
+  FILE *writer = popen(command.c_str(), "r");
+  ASSERT_NE(writer, nullptr);
+  Sleep(300);
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(scratch.Handle(), "Late", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(holder);
+  long results[4] = {-1, -1, -1, -1};
+  EXPECT_EQ(
+      std::fscanf(writer, "%ld %ld %ld %ld", &results[0], &results[1], &results[2], &results[3]),
+      4);
+  pclose(writer);
+  EXPECT_EQ(Results(results, results + 4),
+            (Results{ERROR_SUCCESS, ERROR_SUCCESS, ERROR_SUCCESS, 5}));
+}
+
+TEST_F(RegistryProcesses, ACorruptDatabaseAnswersBadDbAndIsKept) {
+  const std::filesystem::path file = folder / "corrupt.db";
+  const std::string garbage(4096, 'x');
+  std::ofstream(file, std::ios::binary) << garbage;
+  EXPECT_EQ(WriteAgainst(file), Results{ERROR_BADDB});
+  EXPECT_TRUE(ReadFile(file) == garbage);
+}
+
+TEST_F(RegistryProcesses, AnotherProgramsDatabaseIsNotTakenForARegistry) {
+  const std::filesystem::path file = folder / "other.db";
+  sqlite3 *other = nullptr;
+  ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "CREATE TABLE notes(text)", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(other);
+  const std::string before = ReadFile(file);
+  EXPECT_EQ(WriteAgainst(file), Results{ERROR_BADDB});
+  EXPECT_TRUE(ReadFile(file) == before);
+  EXPECT_EQ(std::filesystem::directory_iterator(folder)->path(), file);
+}
+
+TEST_F(RegistryProcesses, AnUnopenableDatabaseAnswersCantOpen) {
+  EXPECT_EQ(WriteAgainst(folder / "missing-folder" / "registry.db"), Results{ERROR_CANTOPEN});
+  EXPECT_FALSE(std::filesystem::exists(folder / "missing-folder"));
+}
+
+TEST_F(RegistryProcesses, MemoryRegistryIsPrivateToTheProcess) {
+  EXPECT_EQ(RunChild("set Private v 3", "SETTINGSSTORE_REGISTRY=:memory:"),
+            (Results{ERROR_SUCCESS, ERROR_SUCCESS, ERROR_SUCCESS, 3}));
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Private", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryProcesses, DefaultDatabaseLivesInTheDataHome) {
+  const std::filesystem::path dataHome = folder / "data";
+  const std::filesystem::path home = folder / "home";
+  const Results stored{ERROR_SUCCESS, ERROR_SUCCESS, ERROR_SUCCESS, 1};
+  auto writeWith = [&](const std::string &xdgDataHome) {
+    return RunChild("set Software x 1", "-u SETTINGSSTORE_REGISTRY XDG_DATA_HOME=" +
+                                            Quoted(xdgDataHome) + " HOME=" + Quoted(home));
+  };
+  EXPECT_EQ(writeWith(dataHome), stored);
+  EXPECT_TRUE(std::filesystem::exists(dataHome / "settingsstore" / "registry.db"));
+  // An empty or relative XDG_DATA_HOME counts as unset.
+  EXPECT_EQ(writeWith(""), stored);
+  const std::filesystem::path underHome = home / ".local/share/settingsstore";
+  EXPECT_TRUE(std::filesystem::exists(underHome / "registry.db"));
+  std::filesystem::remove_all(home);
+  EXPECT_EQ(writeWith("relative"), stored);
+  EXPECT_TRUE(std::filesystem::exists(underHome / "registry.db"));
+  EXPECT_EQ(std::filesystem::status(underHome).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_all);
+}
+
+} // namespace
