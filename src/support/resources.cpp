@@ -32,9 +32,10 @@ WORD BlockOf(std::uint32_t id) {
   return static_cast<WORD>(id / 16 + 1);
 }
 
-// A block holds its entries as counted UTF-16 texts, two bytes a character.
-// An ANSI character takes at most three bytes (UTF-8), so half as much again
-// as the block's size holds any entry of it with its terminating NUL.
+// A block holds its entries as counted UTF-16 texts, two bytes a unit. No
+// ANSI code page needs more than three bytes for a unit (UTF-8's worst case),
+// so half as much again as the block's size holds any of its entries with a
+// terminating NUL; the block's size alone would cut long UTF-8 entries.
 int RoomForEntryOf(DWORD blockSize) {
   const std::uint64_t room = std::uint64_t{blockSize} + blockSize / 2;
   return static_cast<int>(std::min<std::uint64_t>(room, std::numeric_limits<int>::max()));
@@ -51,8 +52,11 @@ ByteString::ByteString(const char *textOrIdentifier) {
     return;
   }
   if (IsStringIdentifier(textOrIdentifier)) {
-    LoadResourceString(
-        static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(textOrIdentifier)));
+    // Whatever a failed load left behind is no text.
+    if (!LoadResourceString(
+            static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(textOrIdentifier)))) {
+      clear();
+    }
     return;
   }
   *this = textOrIdentifier;
