@@ -32,17 +32,32 @@ public:
   ByteString *EnumerateValueNames(std::uint32_t &count, ByteString section) override;
   ByteString *EnumerateSections(std::uint32_t &count) override;
 
-  // Reads a value of any type. Text and numbers arrive in text; other types
-  // (REG_BINARY, REG_MULTI_SZ, ...) arrive raw in a buffer made with
-  // new unsigned char[n] at *data, which the caller releases with delete[].
+  // Reads a value of any type; "(Default)" names the unnamed value. Strings
+  // (REG_SZ, REG_EXPAND_SZ unexpanded), REG_DWORD and REG_QWORD (unsigned
+  // decimal) arrive in text and the result is its length. Other types leave
+  // text alone: *size (when given) becomes the data size + 1, and with data
+  // given a buffer of that many bytes is made with new unsigned char[n] at
+  // *data (the caller releases it with delete[]), the raw data are read into
+  // it and *size ends as the count read; a data pointer without a size
+  // pointer still gets its buffer filled. The result is data size + 1 for
+  // REG_BINARY and REG_MULTI_SZ, else the length of text. A missing value
+  // changes nothing and answers the length of text.
   virtual std::int32_t GetValue(ByteString &text, unsigned char **data, std::uint32_t *size,
                                 ByteString valueName, ByteString section);
   // Stores a REG_DWORD; 5 on success, 0 on failure.
   virtual std::int32_t SetDword(std::uint32_t value, ByteString valueName, ByteString section);
 
+  // Takes path when it begins with a root name and opens the key it names
+  // (never creating it); otherwise only forgets the root.
   void Open(ByteString path);
+  // Makes section current and opens its subkey afresh (one leading backslash
+  // is dropped, as CreateKeys does).
   void OpenSection(ByteString section);
+  // Creates (or opens) the key and the current section's subkey where they
+  // are not open; 1 when the section's subkey is open afterwards. A read-only
+  // key creates nothing.
   std::int32_t CreateKeys();
+  // Takes effect at the next open or create; answers flags.
   std::uint32_t SetAccessFlags(std::uint32_t flags);
 
 protected:
@@ -51,4 +66,14 @@ protected:
   HKEY baseKey = nullptr;
   HKEY sectionKey = nullptr;
   std::uint32_t accessFlags = 0;
+
+private:
+  // The keep-current rule; a named section is opened afresh.
+  void ApplyNames(const ByteString &newValueName, const ByteString &newSection);
+  // The value reads address: null (the unnamed value) for "(Default)" when
+  // mapDefault, else valueName.
+  const char *AddressedValue(bool mapDefault) const;
+  REGSAM OpenAccess() const;
+  REGSAM CreateAccess() const;
+  std::int32_t WriteText(const ByteString &text, const char *name);
 };
