@@ -113,20 +113,36 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideText, int wideLen
   return output.produced;
 }
 
+namespace {
+
+// The length of the UTF-8 sequence a lead byte begins; 1 for anything else.
+std::ptrdiff_t SequenceLength(unsigned char lead) {
+  if (lead >= 0xF0 && lead <= 0xF7) {
+    return 4;
+  }
+  if (lead >= 0xE0) {
+    return lead <= 0xEF ? 3 : 1;
+  }
+  return lead >= 0xC0 ? 2 : 1;
+}
+
+} // namespace
+
 LPSTR CharPrevA(LPCSTR start, LPCSTR current) {
   if (current <= start) {
     return const_cast<LPSTR>(start);
   }
   const auto *begin = reinterpret_cast<const unsigned char *>(start);
-  const auto *p = reinterpret_cast<const unsigned char *>(current) - 1;
-  // A character is at most a lead byte and three continuation bytes; a stray
-  // continuation byte counts as a character of its own.
-  const unsigned char *candidate = p;
-  for (int steps = 0; steps < 3 && candidate > begin && (*candidate & 0xC0) == 0x80; ++steps) {
-    --candidate;
+  const auto *end = reinterpret_cast<const unsigned char *>(current);
+  const unsigned char *previous = end - 1;
+  // The character before current is a lead byte and the continuation bytes
+  // it announces, ending right at current; a stray byte stands alone.
+  const unsigned char *lead = previous;
+  for (int steps = 0; steps < 3 && lead > begin && (*lead & 0xC0) == 0x80; ++steps) {
+    --lead;
   }
-  if (candidate != p && *candidate >= 0xC0) {
-    p = candidate;
+  if (lead != previous && SequenceLength(*lead) == end - lead) {
+    previous = lead;
   }
-  return const_cast<LPSTR>(reinterpret_cast<const char *>(p));
+  return const_cast<LPSTR>(reinterpret_cast<const char *>(previous));
 }
