@@ -135,24 +135,28 @@ TEST_F(ProfileCacheTest, ADirectoryIsRefusedAtOnceAndNeverCached) {
 }
 
 TEST_F(ProfileCacheTest, APathOfAnyLengthIsKeptWholeForLookupAndWriteBack) {
-  std::string directory = folder;
-  while (directory.size() < 990) {
-    directory += "/" + std::string(120, 'd');
+  // Long through "./" steps rather than deep folders, which the test's own
+  // file-system library could not clean up on Windows.
+  const std::string directory = Path(std::string(100, 'd'));
+  std::filesystem::create_directory(directory);
+  std::string longDirectory = directory;
+  while (longDirectory.size() < 1000) {
+    longDirectory += "/.";
   }
-  std::filesystem::create_directories(directory);
-  const std::string path = directory + "/profile.ini";
-  const std::string sibling = directory + "/profile.INI.ini";
-  ASSERT_GE(path.size(), 1000u);
-  WriteBytes(path, "[s]\r\nk=long\r\n");
+  const std::string path = longDirectory + "/profile.ini";
+  const std::string sibling = longDirectory + "/sibling.ini";
+  WriteBytes(directory + "/profile.ini", "[s]\r\nk=long\r\n");
   EXPECT_EQ(Get(path, "s", "k"), "long");
   EXPECT_EQ(Get(sibling, "s", "k"), "<default>");
   EXPECT_EQ(ProfileSetString("s", "k", "kept", path.c_str()), 1);
   EXPECT_EQ(ProfileSetString("s", "k", "other", sibling.c_str()), 1);
+  EXPECT_EQ(profileCache.count, 2u);
   EXPECT_STREQ(profileCache.first->path, path.c_str());
   ProfileRelease(path.c_str());
   ProfileRelease(sibling.c_str());
-  EXPECT_EQ(ReadBytes(path), SectionFile("kept"));
-  EXPECT_EQ(ReadBytes(sibling), SectionFile("other"));
+  EXPECT_EQ(profileCache.count, 0u);
+  EXPECT_EQ(ReadBytes(directory + "/profile.ini"), SectionFile("kept"));
+  EXPECT_EQ(ReadBytes(directory + "/sibling.ini"), SectionFile("other"));
 }
 
 } // namespace

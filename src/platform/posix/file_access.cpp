@@ -86,6 +86,16 @@ int CreateExclusive(const std::string &directory, std::string &name) {
   return -1;
 }
 
+// The replacement keeps the target's permission bits, and its owner and
+// group as far as this process may give them away (root may; others keep
+// theirs, which they can only have been writing as anyway).
+bool KeepOwnerAndPermissions(int descriptor, const struct stat &target) {
+  if (fchown(descriptor, target.st_uid, target.st_gid) != 0) {
+    fchown(descriptor, static_cast<uid_t>(-1), target.st_gid);
+  }
+  return fchmod(descriptor, target.st_mode & 0777) == 0;
+}
+
 } // namespace
 
 struct FileReplacement {
@@ -132,7 +142,9 @@ FileReplacement *BeginFileReplacement(const char *path) {
   }
   struct stat status {};
   const bool exists = stat(target.c_str(), &status) == 0;
-  if (exists && !S_ISREG(status.st_mode)) {
+  // A file its owner made read-only stays untouched, as it would if it were
+  // rewritten in place, even though its folder would allow the replacement.
+  if (exists && (!S_ISREG(status.st_mode) || access(target.c_str(), W_OK) != 0)) {
     return nullptr;
   }
   std::string temporary;
@@ -141,7 +153,7 @@ FileReplacement *BeginFileReplacement(const char *path) {
     return nullptr;
   }
   std::FILE *stream = nullptr;
-  if (!exists || fchmod(descriptor, status.st_mode & 07777) == 0) {
+  if (!exists || KeepOwnerAndPermissions(descriptor, status)) {
     stream = fdopen(descriptor, "wb");
   }
   if (stream == nullptr) {

@@ -183,7 +183,8 @@ FileReplacement *BeginFileReplacement(const char *path) {
     return nullptr;
   }
   const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & refused) != 0) {
     return nullptr;
   }
   std::wstring temporary;

@@ -84,6 +84,30 @@ TEST_F(ProfilePosixFiles, AFolderThatCannotBeWrittenLeavesTheFileAsItWas) {
             1);
 }
 
+TEST_F(ProfilePosixFiles, AReadOnlyFileIsNotReplacedThroughItsWritableFolder) {
+  const std::string open = Path("open");
+  std::filesystem::create_directory(open);
+  chmod(open.c_str(), 0777);
+  const std::string path = open + "/p.ini";
+  WriteBytes(path, "[s]\nk=stored\n");
+  chmod(path.c_str(), 0444);
+  const int failedCheck = RunUnprivileged([&path] {
+    ProfileFile *record = nullptr;
+    if (ProfileSetString("s", "k", "new", path.c_str()) != 1 ||
+        ProfileOpen(path.c_str(), &record) != 1) {
+      return 1;
+    }
+    const int written = ProfileWrite(record, path.c_str());
+    record->dirty = 0;
+    return written == 0 ? 0 : 2;
+  });
+  EXPECT_EQ(failedCheck, 0);
+  EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
+  EXPECT_EQ(Permissions(path), std::filesystem::perms::owner_read |
+                                   std::filesystem::perms::group_read |
+                                   std::filesystem::perms::others_read);
+}
+
 TEST_F(ProfilePosixFiles, FifosAndDevicesAreRefusedAtOnceWithoutReading) {
   const std::string fifo = Path("pipe.ini");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

@@ -47,6 +47,20 @@ TEST_F(ProfileWindowsFiles, ATargetThatCannotBeReplacedIsLeftAsItWas) {
             1);
 }
 
+TEST_F(ProfileWindowsFiles, AReadOnlyFileIsNotReplaced) {
+  const std::string path = MakeFile("readonly.ini", "[s]\nk=stored\n");
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(ProfileSetString("s", "k", "new", path.c_str()), 1);
+  ProfileFile *record = nullptr;
+  ASSERT_EQ(ProfileOpen(path.c_str(), &record), 1);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(ProfileWrite(record, path.c_str()), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "COULDN'T OPEN FILE\n");
+  record->dirty = 0;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
+}
+
 TEST_F(ProfileWindowsFiles, DevicesAreRefusedAtOnce) {
   const auto start = std::chrono::steady_clock::now();
   ProfileFile *record = nullptr;
