@@ -72,7 +72,7 @@ bool IsEmpty(const char *text) {
   return text == nullptr || text[0] == '\0';
 }
 
-// The entry's value text, or null when section or entry are missing.
+// The entry named, or null when a name is empty or section or entry are missing.
 const ProfileEntry *FindValue(const char *section, const char *entry, const char *path) {
   ProfileFile *file = nullptr;
   if (ProfileOpen(path, &file) == 0 || IsEmpty(section) || IsEmpty(entry)) {

@@ -103,6 +103,9 @@ ProfileEntry *ProfileAddEntry(ProfileSection *section, const char *name, const c
 }
 
 std::int32_t ProfileDeleteSection(ProfileFile *file, const char *name) {
+  if (name == nullptr) {
+    return 1;
+  }
   ProfileSection *previous = nullptr;
   ProfileSection *section = file->firstSection;
   while (section != nullptr && _stricmp(section->name, name) != 0) {
