@@ -3,6 +3,7 @@
 // LONG and DWORD are 32 bits, handles are pointers.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -67,6 +68,12 @@ void SetLastError(DWORD error);
 // C runtime names that exist only on Windows.
 int _stricmp(const char *left, const char *right);
 int _access(const char *path, int mode);
+// The bounded formatter: writes at most count bytes of output and answers
+// their number when all of it fit (with a NUL behind it when there was room
+// for one), or -1 when it did not (the first count bytes written, no NUL).
+// A conversion that fails answers -1 with errno set; errno is untouched
+// otherwise.
+int _vsnprintf(char *buffer, std::size_t count, const char *format, va_list arguments);
 
 // The loader, for host programs and tests that load the shared library.
 HMODULE LoadLibraryA(LPCSTR fileName);
