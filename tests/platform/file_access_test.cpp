@@ -13,6 +13,10 @@ namespace {
 class PlatformFileAccess : public ::testing::Test {
 protected:
   void SetUp() override {
+    // One folder per case: natively every case runs as its own process, in parallel.
+    folder = std::string("platform_file_access_") +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    target = folder + "/target.ini";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directory(folder);
     WriteFile(target, "old");
@@ -31,8 +35,8 @@ protected:
                                                   std::filesystem::directory_iterator()));
   }
 
-  const std::string folder = "platform_file_access";
-  const std::string target = folder + "/target.ini";
+  std::string folder;
+  std::string target;
 };
 
 TEST_F(PlatformFileAccess, OnlyRegularFilesOpenForReading) {
