@@ -25,9 +25,26 @@ EntryPoint Lookup(HMODULE module, const char *name) {
   return reinterpret_cast<EntryPoint>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-TEST(LibraryLoad, EntryPointsAnswerZeroInAnyOrderAndLeaveNoFile) {
-  const auto folder = std::filesystem::current_path();
+// Runs in a folder of its own, since other tests make files in the shared one.
+class LibraryLoadInEmptyFolder : public ::testing::Test {
+protected:
+  void SetUp() override {
+    previous = std::filesystem::current_path();
+    folder = previous / "library_load_folder";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directory(folder);
+    std::filesystem::current_path(folder);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
+  }
+  std::filesystem::path previous, folder;
+};
+
+TEST_F(LibraryLoadInEmptyFolder, EntryPointsAnswerZeroInAnyOrderAndLeaveNoFile) {
   const auto before = ListFolder(folder);
+  ASSERT_TRUE(before.empty());
 
   for (int round = 0; round < 3; ++round) {
     HMODULE module = LoadLibraryA(SETTINGSSTORE_LIBRARY_PATH);

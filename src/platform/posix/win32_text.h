@@ -1,5 +1,29 @@
 // Code-page conversion and character stepping. On this platform the
-// library's ANSI (and OEM) code page is UTF-8.
+// library's ANSI (and OEM) code page is UTF-8. A WCHAR holds one UTF-16 code
+// unit, as on Windows, even though wchar_t is wider here.
 #pragma once
 
 #include "platform/posix/win32_base.h"
+
+using LPCWCH = const WCHAR *;
+using LPCCH = const CHAR *;
+using LPBOOL = BOOL *;
+
+constexpr UINT CP_ACP = 0;
+constexpr UINT CP_OEMCP = 1;
+constexpr UINT CP_UTF8 = 65001;
+
+constexpr LONG ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr LONG ERROR_INVALID_FLAGS = 1004;
+
+// UTF-16 to UTF-8. An unpaired surrogate (or a unit beyond 16 bits) becomes
+// defaultChar when one is given, else U+FFFD; *usedDefaultChar tells whether
+// that happened. multiByteSize 0 asks for the size needed. wideLength -1
+// converts up to and including the terminating zero unit.
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideText, int wideLength,
+                        LPSTR multiByteText, int multiByteSize, LPCCH defaultChar,
+                        LPBOOL usedDefaultChar);
+
+// The start of the character before current: steps back over UTF-8
+// continuation bytes, never before start.
+LPSTR CharPrevA(LPCSTR start, LPCSTR current);

@@ -1,0 +1,155 @@
+#include "profile/profile_internal.h"
+
+#include <cstring>
+
+namespace {
+
+// Stores prefix, body and suffix as one text: at most size - 1 bytes and a
+// zero byte. Size 0 (or no buffer) stores nothing and answers the length.
+std::uint32_t StoreText(const char *prefix, const char *body, const char *suffix, char *buffer,
+                        std::uint32_t size) {
+  const char *pieces[] = {prefix, body, suffix};
+  std::size_t total = 0;
+  for (const char *piece : pieces) {
+    total += std::strlen(piece);
+  }
+  if (size == 0 || buffer == nullptr) {
+    return static_cast<std::uint32_t>(total);
+  }
+  std::size_t stored = 0;
+  for (const char *piece : pieces) {
+    const std::size_t length = std::strlen(piece);
+    const std::size_t room = size - 1 - stored;
+    const std::size_t taken = length < room ? length : room;
+    std::memcpy(buffer + stored, piece, taken);
+    stored += taken;
+  }
+  buffer[stored] = '\0';
+  return static_cast<std::uint32_t>(stored);
+}
+
+std::uint32_t StoreDefault(const char *defaultText, char *buffer, std::uint32_t size) {
+  return StoreText("", defaultText != nullptr ? defaultText : "", "", buffer, size);
+}
+
+// Names one after another, each with its zero byte, in a zero-filled buffer
+// whose last byte always stays zero; a name that does not fit is stored in
+// part and ends the list. Answers the bytes of the names stored whole.
+template <typename Record>
+std::uint32_t StoreNameList(const Record *record, char *buffer, std::uint32_t size) {
+  if (buffer == nullptr || size == 0) {
+    return 0;
+  }
+  std::memset(buffer, 0, size);
+  std::uint32_t room = size - 1;
+  char *out = buffer;
+  for (; record != nullptr; record = record->next) {
+    const std::uint32_t length = record->nameLength;
+    if (length >= room) {
+      std::memcpy(out, record->name, room);
+      break;
+    }
+    std::memcpy(out, record->name, length);
+    out += length + 1;
+    room -= length + 1;
+  }
+  return size - 1 - room;
+}
+
+// Copies at most size bytes of the name, without a zero byte; answers the
+// name's whole length.
+template <typename Record>
+std::uint32_t StoreName(const Record *record, char *buffer, std::uint32_t size) {
+  const std::uint32_t length = record->nameLength;
+  const std::uint32_t copied = size < length ? size : length;
+  if (copied != 0 && buffer != nullptr) {
+    std::memcpy(buffer, record->name, copied);
+  }
+  return length;
+}
+
+bool IsEmpty(const char *text) {
+  return text == nullptr || text[0] == '\0';
+}
+
+// The entry named, or null when a name is empty or section or entry are missing.
+const ProfileEntry *FindValue(const char *section, const char *entry, const char *path) {
+  ProfileFile *file = nullptr;
+  if (ProfileOpen(path, &file) == 0 || IsEmpty(section) || IsEmpty(entry)) {
+    return nullptr;
+  }
+  return ProfileFindEntry(ProfileFindSectionIn(file, section), entry);
+}
+
+} // namespace
+
+std::uint32_t ProfileGetString(const char *section, const char *entry, const char *defaultText,
+                               char *buffer, std::uint32_t size, const char *path) {
+  ProfileFile *file = nullptr;
+  if (ProfileOpen(path, &file) == 0) {
+    return StoreDefault(defaultText, buffer, size);
+  }
+  if (IsEmpty(section)) {
+    return StoreNameList(file->firstSection, buffer, size);
+  }
+  ProfileSection *found = ProfileFindSectionIn(file, section);
+  if (found == nullptr) {
+    return StoreDefault(defaultText, buffer, size);
+  }
+  if (IsEmpty(entry)) {
+    return StoreNameList(found->firstEntry, buffer, size);
+  }
+  const ProfileEntry *value = ProfileFindEntry(found, entry);
+  if (value == nullptr) {
+    return StoreDefault(defaultText, buffer, size);
+  }
+  if (file->returnQuotes != 0 && value->quoted == 1) {
+    return StoreText("\"", value->value, "\"", buffer, size);
+  }
+  return StoreText("", value->value, "", buffer, size);
+}
+
+std::uint32_t ProfileGetNumber(const char *section, const char *entry, std::uint32_t defaultValue,
+                               const char *path) {
+  const ProfileEntry *value = FindValue(section, entry, path);
+  return value == nullptr ? defaultValue : ProfileParseNumber(value->value, 10);
+}
+
+std::uint32_t ProfileGetHexNumber(const char *section, const char *entry,
+                                  std::uint32_t defaultValue, const char *path) {
+  const ProfileEntry *value = FindValue(section, entry, path);
+  return value == nullptr ? defaultValue : ProfileParseNumber(value->value, 16);
+}
+
+std::uint32_t ProfileGetSectionName(std::uint32_t index, char *buffer, std::uint32_t size,
+                                    const char *path) {
+  ProfileFile *file = nullptr;
+  if (ProfileOpen(path, &file) == 0) {
+    return 0;
+  }
+  const ProfileSection *section = file->firstSection;
+  for (; section != nullptr && index > 0; --index) {
+    section = section->next;
+  }
+  return section == nullptr ? 0 : StoreName(section, buffer, size);
+}
+
+ProfileSection *ProfileFindSection(const char *section, const char *path) {
+  ProfileFile *file = nullptr;
+  if (ProfileOpen(path, &file) == 0) {
+    return nullptr;
+  }
+  return ProfileFindSectionIn(file, section);
+}
+
+std::uint32_t ProfileGetEntryName(std::uint32_t index, char *buffer, std::uint32_t size,
+                                  ProfileSection *section) {
+  if (section == nullptr) {
+    return 0;
+  }
+  const ProfileEntry *entry = section->firstEntry;
+  for (; entry != nullptr && index > 0; --index) {
+    entry = entry->next;
+  }
+  return entry == nullptr ? 0 : StoreName(entry, buffer, size);
+}

@@ -1,0 +1,87 @@
+#include "profile/profile_internal.h"
+
+#include <cstdlib>
+#include <cstring>
+
+bool ProfileIsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+char *ProfileCopyText(const char *text, std::size_t length) {
+  auto *copy = static_cast<char *>(std::malloc(length + 1));
+  std::memcpy(copy, text, length);
+  copy[length] = '\0';
+  return copy;
+}
+
+char *ProfileTrim(char *text) {
+  while (ProfileIsSpace(*text)) {
+    ++text;
+  }
+  std::size_t length = std::strlen(text);
+  while (length > 0 && ProfileIsSpace(text[length - 1])) {
+    --length;
+  }
+  text[length] = '\0';
+  return text;
+}
+
+char *ProfilePrepareValue(char *text, std::int32_t *quoted) {
+  *quoted = 0;
+  char *value = ProfileTrim(text);
+  const std::size_t length = std::strlen(value);
+  if (length >= 2 && (value[0] == '"' || value[0] == '\'') && value[length - 1] == value[0]) {
+    value[length - 1] = '\0';
+    *quoted = 1;
+    return value + 1;
+  }
+  return value;
+}
+
+namespace {
+
+int DigitValue(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'z') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'Z') {
+    return c - 'A' + 10;
+  }
+  return 99;
+}
+
+} // namespace
+
+// Written out rather than taken from strtoul, whose unsigned long is 64 bits
+// wide on Linux: both builds must give Windows' 32-bit results.
+std::uint32_t ProfileParseNumber(const char *text, int base) {
+  while (ProfileIsSpace(*text)) {
+    ++text;
+  }
+  bool negative = false;
+  if (*text == '+' || *text == '-') {
+    negative = *text == '-';
+    ++text;
+  }
+  if (base == 16 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text += 2;
+  }
+  std::uint64_t value = 0;
+  bool overflow = false;
+  for (; DigitValue(*text) < base; ++text) {
+    value =
+        value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(DigitValue(*text));
+    if (value > 0xFFFFFFFFu) {
+      overflow = true;
+      value = 0xFFFFFFFFu;
+    }
+  }
+  if (overflow) {
+    return 0xFFFFFFFFu;
+  }
+  const auto result = static_cast<std::uint32_t>(value);
+  return negative ? 0u - result : result;
+}

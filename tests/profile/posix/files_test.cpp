@@ -1,0 +1,162 @@
+// Files as Linux has them: permissions, FIFOs and devices, symbolic links,
+// and file names that differ in letter case only.
+#include "../profile_fixture.h"
+
+#include <chrono>
+#include <functional>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace std::string_literals;
+
+namespace {
+
+class ProfilePosixFiles : public ProfileTest {
+protected:
+  // Runs body in a child process without root's power over permissions (as
+  // nobody when the tests run as root); the child's exit code, 0 when every
+  // check in body held, else the number of the check that failed.
+  static int RunUnprivileged(const std::function<int()> &body) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+      if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+        _exit(100);
+      }
+      _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 101;
+  }
+
+  static std::filesystem::perms Permissions(const std::string &path) {
+    return std::filesystem::status(path).permissions();
+  }
+};
+
+TEST_F(ProfilePosixFiles, AFileThatCannotBeReadIsNeverCachedNorOverwritten) {
+  const std::string path = MakeFile("secret.ini", "[s]\nk=stored\n");
+  chmod(path.c_str(), 0);
+  const int failedCheck = RunUnprivileged([&path] {
+    ProfileFile *record = nullptr;
+    if (ProfileOpen(path.c_str(), &record) != 0 || record != nullptr) {
+      return 1;
+    }
+    if (ProfileSetString("s", "k", "lost", path.c_str()) != 0 || profileCache.count != 0) {
+      return 2;
+    }
+    ProfileRegister(path.c_str());
+    if (ProfileGetNumber("s", "k", 5, path.c_str()) != 5 || profileCache.count != 0) {
+      return 3;
+    }
+    return 0;
+  });
+  EXPECT_EQ(failedCheck, 0);
+  chmod(path.c_str(), 0600);
+  EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
+}
+
+TEST_F(ProfilePosixFiles, AFolderThatCannotBeWrittenLeavesTheFileAsItWas) {
+  const std::string locked = Path("locked");
+  std::filesystem::create_directory(locked);
+  const std::string path = locked + "/p.ini";
+  WriteBytes(path, "[s]\nk=stored\n");
+  chmod(locked.c_str(), 0555);
+  const int failedCheck = RunUnprivileged([&path] {
+    ProfileFile *record = nullptr;
+    if (ProfileSetString("s", "k", "new", path.c_str()) != 1 ||
+        ProfileOpen(path.c_str(), &record) != 1) {
+      return 1;
+    }
+    if (ProfileWrite(record, path.c_str()) != 0) {
+      return 2;
+    }
+    record->dirty = 0;
+    return 0;
+  });
+  chmod(locked.c_str(), 0755);
+  EXPECT_EQ(failedCheck, 0);
+  EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(locked),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST_F(ProfilePosixFiles, AReadOnlyFileIsNotReplacedThroughItsWritableFolder) {
+  const std::string open = Path("open");
+  std::filesystem::create_directory(open);
+  chmod(open.c_str(), 0777);
+  const std::string path = open + "/p.ini";
+  WriteBytes(path, "[s]\nk=stored\n");
+  chmod(path.c_str(), 0444);
+  const int failedCheck = RunUnprivileged([&path] {
+    ProfileFile *record = nullptr;
+    if (ProfileSetString("s", "k", "new", path.c_str()) != 1 ||
+        ProfileOpen(path.c_str(), &record) != 1) {
+      return 1;
+    }
+    const int written = ProfileWrite(record, path.c_str());
+    record->dirty = 0;
+    return written == 0 ? 0 : 2;
+  });
+  EXPECT_EQ(failedCheck, 0);
+  EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
+  EXPECT_EQ(Permissions(path), std::filesystem::perms::owner_read |
+                                   std::filesystem::perms::group_read |
+                                   std::filesystem::perms::others_read);
+}
+
+TEST_F(ProfilePosixFiles, FifosAndDevicesAreRefusedAtOnceWithoutReading) {
+  const std::string fifo = Path("pipe.ini");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const auto start = std::chrono::steady_clock::now();
+  for (const std::string &path : {fifo, "/dev/zero"s, "/dev/null"s}) {
+    ProfileFile *record = nullptr;
+    EXPECT_EQ(ProfileOpen(path.c_str(), &record), 0) << path;
+    EXPECT_EQ(ProfileSetString("s", "k", "v", path.c_str()), 0) << path;
+    EXPECT_EQ(Get(path, "s", "k"), "<default>") << path;
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  EXPECT_EQ(profileCache.count, 0u);
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
+TEST_F(ProfilePosixFiles, ALinkIsFollowedAndTheFilesPermissionsAreKept) {
+  const std::string target = MakeFile("target.ini", "[s]\nk=old\n");
+  chmod(target.c_str(), 0640);
+  const std::string link = Path("link.ini");
+  std::filesystem::create_symlink("target.ini", link);
+  const std::string dangling = Path("dangling.ini");
+  std::filesystem::create_symlink("created.ini", dangling);
+
+  EXPECT_EQ(Get(link, "s", "k"), "old");
+  EXPECT_EQ(ProfileSetString("s", "k", "new", link.c_str()), 1);
+  EXPECT_EQ(ProfileSetString("s", "k", "made", dangling.c_str()), 1);
+  ProfileRelease(link.c_str());
+  ProfileRelease(dangling.c_str());
+
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(std::filesystem::read_symlink(link), "target.ini");
+  EXPECT_EQ(ReadBytes(target), "[s]\r\nk=new\r\n\r\n");
+  using std::filesystem::perms;
+  EXPECT_EQ(Permissions(target), perms::owner_read | perms::owner_write | perms::group_read);
+  EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+  EXPECT_EQ(ReadBytes(Path("created.ini")), "[s]\r\nk=made\r\n\r\n");
+}
+
+TEST_F(ProfilePosixFiles, NamesDifferingInLetterCaseAreTwoFiles) {
+  const std::string upper = MakeFile("A.ini", "[s]\nk=upper\n");
+  const std::string lower = MakeFile("a.ini", "[s]\nk=lower\n");
+  EXPECT_EQ(Get(upper, "s", "k"), "upper");
+  EXPECT_EQ(Get(lower, "s", "k"), "lower");
+  EXPECT_EQ(ProfileSetString("s", "k", "UPPER", upper.c_str()), 1);
+  EXPECT_EQ(ProfileSetString("s", "k", "LOWER", lower.c_str()), 1);
+  ProfileRelease(upper.c_str());
+  ProfileRelease(lower.c_str());
+  EXPECT_EQ(ReadBytes(upper), "[s]\r\nk=UPPER\r\n\r\n");
+  EXPECT_EQ(ReadBytes(lower), "[s]\r\nk=LOWER\r\n\r\n");
+}
+
+} // namespace

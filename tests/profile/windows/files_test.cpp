@@ -1,0 +1,94 @@
+// Files as Windows has them: files held by another opener, devices, letter
+// case, and attributes kept across write-back.
+#include "../profile_fixture.h"
+
+#include <chrono>
+
+namespace {
+
+class ProfileWindowsFiles : public ProfileTest {
+protected:
+  // Opens path the way another process would hold it.
+  static HANDLE Hold(const std::string &path, DWORD share) {
+    return CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+};
+
+TEST_F(ProfileWindowsFiles, AFileHeldByAnotherOpenerIsNeverCachedNorOverwritten) {
+  const std::string path = MakeFile("held.ini", "[s]\nk=stored\n");
+  HANDLE holder = Hold(path, 0);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  ProfileFile *record = nullptr;
+  EXPECT_EQ(ProfileOpen(path.c_str(), &record), 0);
+  EXPECT_EQ(ProfileSetString("s", "k", "lost", path.c_str()), 0);
+  EXPECT_EQ(profileCache.count, 0u);
+  CloseHandle(holder);
+  EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
+  EXPECT_EQ(Get(path, "s", "k"), "stored");
+}
+
+TEST_F(ProfileWindowsFiles, ATargetThatCannotBeReplacedIsLeftAsItWas) {
+  const std::string path = MakeFile("busy.ini", "[s]\nk=stored\n");
+  EXPECT_EQ(ProfileSetString("s", "k", "new", path.c_str()), 1);
+  ProfileFile *record = nullptr;
+  ASSERT_EQ(ProfileOpen(path.c_str(), &record), 1);
+  // Readers that do not share deletion keep the file from being replaced.
+  HANDLE holder = Hold(path, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(ProfileWrite(record, path.c_str()), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "COULDN'T OPEN FILE\n");
+  CloseHandle(holder);
+  record->dirty = 0;
+  EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST_F(ProfileWindowsFiles, AReadOnlyFileIsNotReplaced) {
+  const std::string path = MakeFile("readonly.ini", "[s]\nk=stored\n");
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(ProfileSetString("s", "k", "new", path.c_str()), 1);
+  ProfileFile *record = nullptr;
+  ASSERT_EQ(ProfileOpen(path.c_str(), &record), 1);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(ProfileWrite(record, path.c_str()), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "COULDN'T OPEN FILE\n");
+  record->dirty = 0;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
+}
+
+TEST_F(ProfileWindowsFiles, DevicesAreRefusedAtOnce) {
+  const auto start = std::chrono::steady_clock::now();
+  ProfileFile *record = nullptr;
+  EXPECT_EQ(ProfileOpen("NUL", &record), 0);
+  EXPECT_EQ(ProfileSetString("s", "k", "v", "NUL"), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  EXPECT_EQ(profileCache.count, 0u);
+}
+
+TEST_F(ProfileWindowsFiles, NamesDifferingInLetterCaseShareOneRecord) {
+  const std::string lower = MakeFile("a.ini", "[s]\nk=1\n");
+  const std::string upper = Path("A.INI");
+  EXPECT_EQ(ProfileSetString("s", "k", "2", upper.c_str()), 1);
+  EXPECT_EQ(Get(lower, "s", "k"), "2");
+  EXPECT_EQ(profileCache.count, 1u);
+  ProfileRelease(lower.c_str());
+  EXPECT_EQ(profileCache.count, 0u);
+  EXPECT_EQ(ReadBytes(lower), "[s]\r\nk=2\r\n\r\n");
+}
+
+TEST_F(ProfileWindowsFiles, AttributesOfTheFileAreKept) {
+  const std::string path = MakeFile("hidden.ini", "[s]\nk=1\n");
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(ProfileSetString("s", "k", "2", path.c_str()), 1);
+  ProfileRelease(path.c_str());
+  EXPECT_EQ(ReadBytes(path), "[s]\r\nk=2\r\n\r\n");
+  EXPECT_NE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+} // namespace
