@@ -40,8 +40,10 @@ Snapshot Take() {
 }
 
 TEST(LibraryLoad, RegistryIsUnchangedByLoadRegisterUnregisterUnload) {
-  // Makes sure the snapshots see at least one key, also in a new registry.
+  // Makes sure the snapshots see at least one key, also in a new registry,
+  // and that other tests' scratch keys exist before the first snapshot.
   const ScratchRegistryKey scratch;
+  const ScratchRegistryKey machineScratch(HKEY_LOCAL_MACHINE);
   ASSERT_EQ(scratch.CreateResult(), ERROR_SUCCESS);
   const Snapshot before = Take();
   ASSERT_FALSE(before.currentUserSoftware.empty());

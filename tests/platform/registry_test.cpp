@@ -406,16 +406,4 @@ TEST_F(Registry, DeleteTreeWithoutSubkeyEmptiesTheKey) {
   EXPECT_EQ(SetDword(key, "again", 1), ERROR_SUCCESS);
 }
 
-TEST_F(Registry, ValuesOutliveTheirHandles) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(Base(), "Kept", 0, nullptr, 0, readWrite, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  ASSERT_EQ(SetBytes(key, "s", REG_SZ, "kept", 5), ERROR_SUCCESS);
-  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-  ASSERT_EQ(Open("Kept", KEY_READ), ERROR_SUCCESS);
-  Query query = QueryValue(lastOpened, "s", 8);
-  EXPECT_EQ(query.size, 5u);
-  EXPECT_EQ(query.Text(5), std::string("kept\0", 5));
-}
-
 } // namespace

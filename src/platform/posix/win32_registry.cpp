@@ -108,7 +108,10 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKEY result) 
   }
   KeyId opened = 0;
   LONG error = SplitKeyPath(subKey, names);
-  if (error == ERROR_SUCCESS && (error = OpenKeyPath(parent.key, names, opened)) == 0) {
+  if (error == ERROR_SUCCESS) {
+    error = OpenKeyPath(parent.key, names, opened);
+  }
+  if (error == ERROR_SUCCESS) {
     *result = AddHandle({opened, access});
   }
   return error;
