@@ -8,7 +8,9 @@
 namespace {
 thread_local DWORD lastError = 0;
 
-int FoldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+int FoldAscii(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
 } // namespace
 
 void Sleep(DWORD milliseconds) {
@@ -18,9 +20,13 @@ void Sleep(DWORD milliseconds) {
   }
 }
 
-DWORD GetLastError() { return lastError; }
+DWORD GetLastError() {
+  return lastError;
+}
 
-void SetLastError(DWORD error) { lastError = error; }
+void SetLastError(DWORD error) {
+  lastError = error;
+}
 
 // Only the ASCII letters fold, as in the "C" locale on Windows.
 int _stricmp(const char *left, const char *right) {
@@ -36,7 +42,9 @@ int _stricmp(const char *left, const char *right) {
   }
 }
 
-int _access(const char *path, int mode) { return access(path, mode); }
+int _access(const char *path, int mode) {
+  return access(path, mode);
+}
 
 HMODULE LoadLibraryA(LPCSTR fileName) {
   return static_cast<HMODULE>(dlopen(fileName, RTLD_NOW | RTLD_LOCAL));
@@ -46,4 +54,6 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
   return reinterpret_cast<FARPROC>(dlsym(module, procName));
 }
 
-BOOL FreeLibrary(HMODULE module) { return dlclose(module) == 0 ? TRUE : FALSE; }
+BOOL FreeLibrary(HMODULE module) {
+  return dlclose(module) == 0 ? TRUE : FALSE;
+}
