@@ -20,12 +20,21 @@
 
 // Block 3 (entries 32 to 47) holds only this entry of 500 characters.
 #define LONG_ENTRY_ID 40
-#define LONG_ENTRY_TEXT "Entry 40 holds 000-024.  Entry 40 holds 025-049.  Entry 40 holds 050-074.  Entry 40 holds 075-099.  Entry 40 holds 100-124.  Entry 40 holds 125-149.  Entry 40 holds 150-174.  Entry 40 holds 175-199.  Entry 40 holds 200-224.  Entry 40 holds 225-249.  Entry 40 holds 250-274.  Entry 40 holds 275-299.  Entry 40 holds 300-324.  Entry 40 holds 325-349.  Entry 40 holds 350-374.  Entry 40 holds 375-399.  Entry 40 holds 400-424.  Entry 40 holds 425-449.  Entry 40 holds 450-474.  Entry 40 holds 475-499.  "
+#define LONG_ENTRY_TEXT                                                                            \
+  "Entry 40 holds 000-024.  Entry 40 holds 025-049.  Entry 40 holds 050-074.  Entry 40 holds "     \
+  "075-099.  Entry 40 holds 100-124.  Entry 40 holds 125-149.  Entry 40 holds 150-174.  Entry 40 " \
+  "holds 175-199.  Entry 40 holds 200-224.  Entry 40 holds 225-249.  Entry 40 holds 250-274.  "    \
+  "Entry 40 holds 275-299.  Entry 40 holds 300-324.  Entry 40 holds 325-349.  Entry 40 holds "     \
+  "350-374.  Entry 40 holds 375-399.  Entry 40 holds 400-424.  Entry 40 holds 425-449.  Entry 40 " \
+  "holds 450-474.  Entry 40 holds 475-499.  "
 
 // Block 4 (entries 48 to 63) holds only 40 euro signs: three bytes each in
 // UTF-8, more than the block's two bytes a character.
 #define EURO_ENTRY_ID 50
 #define EURO_ENTRY_LENGTH 40
-#define EURO_ENTRY_TEXT "\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac"
+#define EURO_ENTRY_TEXT                                                                            \
+  "\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac"     \
+  "\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac"     \
+  "\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac\x20ac"
 
 #endif

@@ -13,7 +13,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 
 // Self-registration: the library keeps nothing in the registry, so there is
 // nothing to register or unregister. Both names share this one body.
-extern "C" SETTINGSSTORE_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer(void) { return S_OK; }
+extern "C" SETTINGSSTORE_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer(void) {
+  return S_OK;
+}
 
 extern "C" SETTINGSSTORE_EXPORT HRESULT STDAPICALLTYPE DllUnregisterServer(void)
     __attribute__((alias("DllRegisterServer")));
