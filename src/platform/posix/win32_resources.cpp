@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr UINT utf8CodePage = 65001;
 constexpr WORD entriesPerBlock = 16;
 // An entry's count is one 16-bit unit.
 constexpr std::size_t maximumEntryLength = 0xFFFF;
@@ -181,8 +180,4 @@ int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax) {
   }
   buffer[written] = 0;
   return static_cast<int>(written);
-}
-
-UINT GetACP() {
-  return utf8CodePage;
 }

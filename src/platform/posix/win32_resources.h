@@ -52,6 +52,3 @@ DWORD SizeofResource(HMODULE module, HRSRC resource);
 // bufferMax of 0 answers -1; a negative one or a null buffer answers 0 and
 // writes nothing.
 int LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
-
-// The ANSI code page: UTF-8.
-UINT GetACP();

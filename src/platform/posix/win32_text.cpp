@@ -146,3 +146,7 @@ LPSTR CharPrevA(LPCSTR start, LPCSTR current) {
   }
   return const_cast<LPSTR>(reinterpret_cast<const char *>(previous));
 }
+
+UINT GetACP() {
+  return CP_UTF8;
+}

@@ -13,6 +13,9 @@ constexpr UINT CP_ACP = 0;
 constexpr UINT CP_OEMCP = 1;
 constexpr UINT CP_UTF8 = 65001;
 
+// The ANSI code page: UTF-8.
+UINT GetACP();
+
 constexpr LONG ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr LONG ERROR_INVALID_FLAGS = 1004;
 
