@@ -1,0 +1,148 @@
+// The profile-file engine under the bench-peers driver protocol (load,
+// lookup, enumerate, update; bench_protocol.hpp does the timing, counting and
+// checksums), through the engine's public calls in profile/profile.h.
+//
+// How each op reaches the engine:
+// - load: ProfileOpen(path) reads the file into the process-wide cache (the
+//   path is never cached at that point); ProfileRelease(path) takes it out and
+//   frees it. Releasing every time keeps the next load from being a cache hit.
+// - lookup: one ProfileGetString call per key into a 64 KiB buffer, larger
+//   than any line of the workloads. Every call finds the file in the cache by
+//   path, then searches sections and entries linearly, as any caller's
+//   call does. A miss answers the caller's default, so the default is a text
+//   no value can equal. ProfileKey::GetString asks twice (length, then fill);
+//   this measures the single call, the engine's floor.
+// - enumerate: ProfileGetSectionName(i) for i = 0, 1, ... until it answers 0;
+//   ProfileFindSection(name) for each; ProfileGetEntryName(j) for j = 0, 1,
+//   ... until 0. Names are addressed by index and each call walks its list
+//   from the head, so listing n names of one section takes on the order of
+//   n^2 / 2 steps (the same holds for the sections of a file). That is the
+//   engine's design: the `wide` cell (one section of 100,000 entries) is slow
+//   by construction. One call per name with a large buffer; ProfileKey's
+//   listings ask three times per name (count, length, fill).
+// - update: ProfileSetString per target, then ProfileRelease, which writes
+//   the changed file back to the path it was loaded from (kWritesInPlace: the
+//   harness copies FILE to OUTFILE first and the driver loads OUTFILE). Each
+//   set searches its section linearly, so changing 1% of one section of n
+//   entries costs n^2 / 200 compares: most of the `wide` update. The write
+//   goes to a temporary file, fsynced, renamed over the target, then the
+//   folder fsynced; the peers write without fsync, so this op includes disk
+//   flushes they do not pay.
+// - content (untimed checksums and update targets): walks the cached records
+//   from ProfileOpen directly; through the index calls it would be quadratic
+//   on `wide` and only slow the untimed part down.
+//
+// Semantics beside the workloads: names are matched ignoring ASCII case and
+// the first match wins, as the protocol asks. A repeated section name would
+// be listed once per header but ProfileFindSection would answer the first
+// for each (the workloads have none). Values lose one pair of enclosing
+// quotes, lines without '=' outside headers are ignored, an entry line with
+// an empty name ends its section, and the file is written back with CR LF.
+#include "bench_protocol.hpp"
+
+#include "profile/profile.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr std::uint32_t BufferSize = 65536;
+char buffer[BufferSize];
+
+// A default that no value of a well-formed file can equal.
+constexpr char Missing[] = "\x01<missing>";
+constexpr std::uint32_t MissingLength = sizeof Missing - 1;
+
+struct Doc {
+  std::string path;
+  ProfileFile *file;
+};
+
+// A name of length n in buffer, terminated for use as a lookup key; a name
+// that did not fit whole ends the run rather than be listed cut short.
+const char *Terminate(std::uint32_t n) {
+  if (n >= BufferSize) {
+    bench::die("name longer than the driver's buffer");
+  }
+  buffer[n] = '\0';
+  return buffer;
+}
+
+} // namespace
+
+struct SubjectAdapter {
+  using Doc = ::Doc;
+  static constexpr bool kLookup = true, kEnumerate = true, kUpdate = true, kContent = true;
+  static constexpr bool kWritesInPlace = true;
+
+  static Doc *parse(const char *path) {
+    ProfileFile *file = nullptr;
+    if (ProfileOpen(path, &file) == 0 || file == nullptr) {
+      std::fprintf(stderr, "subject: ProfileOpen could not read %s\n", path);
+      return nullptr;
+    }
+    return new Doc{path, file};
+  }
+
+  static void release(Doc *d) {
+    ProfileRelease(d->path.c_str());
+    delete d;
+  }
+
+  template <class F>
+  static bool lookup(Doc *d, const std::string &section, const std::string &name, F &&use) {
+    const std::uint32_t n = ProfileGetString(section.c_str(), name.c_str(), Missing, buffer,
+                                             BufferSize, d->path.c_str());
+    if (n == MissingLength && std::memcmp(buffer, Missing, MissingLength) == 0) {
+      return false;
+    }
+    if (n >= BufferSize - 1) {
+      bench::die("value longer than the driver's buffer", name.c_str());
+    }
+    use(buffer, static_cast<std::size_t>(n));
+    return true;
+  }
+
+  template <class S, class E> static void enumerate(Doc *d, S &&on_section, E &&on_entry) {
+    const char *path = d->path.c_str();
+    for (std::uint32_t i = 0;; ++i) {
+      const std::uint32_t n = ProfileGetSectionName(i, buffer, BufferSize, path);
+      if (n == 0) {
+        break;
+      }
+      const char *name = Terminate(n);
+      on_section(name, static_cast<std::size_t>(n));
+      ProfileSection *section = ProfileFindSection(name, path);
+      for (std::uint32_t j = 0;; ++j) {
+        const std::uint32_t m = ProfileGetEntryName(j, buffer, BufferSize, section);
+        if (m == 0) {
+          break;
+        }
+        Terminate(m);
+        on_entry(buffer, static_cast<std::size_t>(m));
+      }
+    }
+  }
+
+  template <class S, class E> static void content(Doc *d, S &&on_section, E &&on_entry) {
+    for (const ProfileSection *s = d->file->firstSection; s != nullptr; s = s->next) {
+      on_section(s->name, static_cast<std::size_t>(s->nameLength));
+      for (const ProfileEntry *e = s->firstEntry; e != nullptr; e = e->next) {
+        on_entry(e->name, static_cast<std::size_t>(e->nameLength), e->value, std::strlen(e->value));
+      }
+    }
+  }
+
+  static bool set(Doc *d, const std::string &section, const std::string &name,
+                  const std::string &value) {
+    return ProfileSetString(section.c_str(), name.c_str(), value.c_str(), d->path.c_str()) != 0;
+  }
+
+  // The engine writes a changed file back when it leaves the cache: release.
+  static bool write(Doc *, const char *) { return true; }
+};
+
+int main(int argc, char **argv) {
+  return bench::run<SubjectAdapter>(argc, argv);
+}
