@@ -2,6 +2,7 @@
 // registry data and text, the unnamed value and the listings. The same file
 // runs over the real registry (Windows) and the SQLite registry (Linux).
 #include "common/scratch_registry_key.h"
+#include "common/vtable_slot.h"
 #include "settings/registry_key.h"
 
 #include <gtest/gtest.h>
@@ -83,6 +84,18 @@ protected:
 private:
   std::vector<HKEY> opened;
 };
+
+// RegistryKey overrides seven of the ten operations in their places; the
+// destructor follows SetMode (two entries), then GetValue and SetDword.
+TEST(RegistryKeyShape, OperationsKeepTheirSlotsAndTheTwoOwnOnesFollowTheDestructor) {
+  EXPECT_EQ(VtableSlot(&RegistryKey::GetNumber), 0u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::GetHexNumber), 1u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::GetString), 2u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::EnumerateSections), 7u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::SetMode), 9u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::GetValue), 12u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::SetDword), 13u);
+}
 
 TEST(RegistryPath, MakeRegistryPathNamesTheFourRootsAndNoOther) {
   EXPECT_EQ(MakeRegistryPath(HKEY_CLASSES_ROOT, nullptr), "CR\\");
