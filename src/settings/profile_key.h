@@ -18,7 +18,6 @@
 class ProfileKey {
 public:
   explicit ProfileKey(ByteString path);
-  virtual ~ProfileKey();
 
   ProfileKey(const ProfileKey &) = delete;
   ProfileKey &operator=(const ProfileKey &) = delete;
@@ -45,6 +44,10 @@ public:
   // Non-zero turns on line continuation and quoted-value delivery for the
   // file; it is read again from disk at its next use.
   virtual void SetMode(std::uint32_t mode);
+  // Declared after the ten operations so that it takes the slot behind them,
+  // where RegistryKey's destructor overrides it; RegistryKey's own operations
+  // follow it.
+  virtual ~ProfileKey();
 
 protected:
   // The keep-current rule.

@@ -20,7 +20,6 @@ public:
   // accessFlags is ORed into every access mask (KEY_WOW64_64KEY,
   // KEY_WOW64_32KEY or 0).
   RegistryKey(ByteString path, std::uint32_t readOnly, std::uint32_t accessFlags);
-  ~RegistryKey() override;
 
   std::uint32_t GetNumber(ByteString valueName, ByteString section,
                           std::uint32_t defaultValue) override;
@@ -31,6 +30,8 @@ public:
   std::uint32_t GetValueNames(char *buffer, std::uint32_t size, ByteString section) override;
   ByteString *EnumerateValueNames(std::uint32_t &count, ByteString section) override;
   ByteString *EnumerateSections(std::uint32_t &count) override;
+  // Closes baseKey, then sectionKey.
+  ~RegistryKey() override;
 
   // Reads a value of any type; "(Default)" names the unnamed value. Strings
   // (REG_SZ, REG_EXPAND_SZ unexpanded), REG_DWORD and REG_QWORD (unsigned

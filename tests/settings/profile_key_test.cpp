@@ -1,5 +1,6 @@
 // ProfileKey over real files: the keep-current rule, the conversions, the
 // listings and the write-back when the last word on a file is spoken.
+#include "common/vtable_slot.h"
 #include "settings/profile_key.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,21 @@ protected:
 
 TEST(ProfileKeyShape, DestructorIsVirtualSoDerivedKeysCanBeDeletedThroughTheBase) {
   EXPECT_TRUE(std::has_virtual_destructor_v<ProfileKey>);
+}
+
+// The ten operations come first, in their fixed order; the destructor follows
+// SetMode, so that RegistryKey's own operations come after it.
+TEST(ProfileKeyShape, OperationsTakeTheFirstTenSlotsInOrder) {
+  EXPECT_EQ(VtableSlot(&ProfileKey::GetNumber), 0u);
+  EXPECT_EQ(VtableSlot(&ProfileKey::GetHexNumber), 1u);
+  EXPECT_EQ(VtableSlot(&ProfileKey::GetString), 2u);
+  EXPECT_EQ(VtableSlot(&ProfileKey::SetNumber), 3u);
+  EXPECT_EQ(VtableSlot(&ProfileKey::SetString), 4u);
+  EXPECT_EQ(VtableSlot(&ProfileKey::GetValueNames), 5u);
+  EXPECT_EQ(VtableSlot(&ProfileKey::EnumerateValueNames), 6u);
+  EXPECT_EQ(VtableSlot(&ProfileKey::EnumerateSections), 7u);
+  EXPECT_EQ(VtableSlot(&ProfileKey::GetMode), 8u);
+  EXPECT_EQ(VtableSlot(&ProfileKey::SetMode), 9u);
 }
 
 TEST_F(ProfileKeyTest, NewKeyHasModeZeroAndNoLocation) {

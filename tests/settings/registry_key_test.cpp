@@ -2,6 +2,7 @@
 // registry data and text, the unnamed value and the listings. The same file
 // runs over the real registry (Windows) and the SQLite registry (Linux).
 #include "common/scratch_registry_key.h"
+#include "common/vtable_slot.h"
 #include "settings/registry_key.h"
 
 #include <gtest/gtest.h>
@@ -84,6 +85,18 @@ private:
   std::vector<HKEY> opened;
 };
 
+// RegistryKey overrides seven of the ten operations in their places; the
+// destructor follows SetMode (two entries), then GetValue and SetDword.
+TEST(RegistryKeyShape, OperationsKeepTheirSlotsAndTheTwoOwnOnesFollowTheDestructor) {
+  EXPECT_EQ(VtableSlot(&RegistryKey::GetNumber), 0u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::GetHexNumber), 1u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::GetString), 2u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::EnumerateSections), 7u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::SetMode), 9u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::GetValue), 12u);
+  EXPECT_EQ(VtableSlot(&RegistryKey::SetDword), 13u);
+}
+
 TEST(RegistryPath, MakeRegistryPathNamesTheFourRootsAndNoOther) {
   EXPECT_EQ(MakeRegistryPath(HKEY_CLASSES_ROOT, nullptr), "CR\\");
   EXPECT_EQ(MakeRegistryPath(HKEY_CURRENT_USER, "Software\\Suite"), "CU\\Software\\Suite");
@@ -140,6 +153,52 @@ TEST_F(RegistryKeyTest, PathsWithoutARootReadDefaultsAndWriteNothing) {
     EXPECT_EQ(key.EnumerateSections(count), nullptr);
     EXPECT_EQ(count, 0u);
   }
+}
+
+// Open takes a new path for baseKey only: a section opened under the old
+// path stays open until a section is named again. A path without a root
+// forgets the root and nothing else.
+TEST_F(RegistryKeyTest, OpenReplacesTheBaseKeyAndLeavesTheSectionKeyAlone) {
+  ASSERT_EQ(SetDwordValue(Subkey("First\\Main"), "n", 1), ERROR_SUCCESS);
+  ASSERT_EQ(SetDwordValue(Subkey("Second\\Main"), "n", 2), ERROR_SUCCESS);
+  Subkey("Second\\Extra");
+  InspectedKey key(KeyPath("First"), 0, 0);
+  EXPECT_EQ(key.GetNumber("n", "Main", 0), 1u);
+  const HKEY section = key.Section();
+  ASSERT_NE(section, nullptr);
+
+  key.Open(KeyPath("Second"));
+  EXPECT_EQ(key.Root(), HKEY_CURRENT_USER);
+  EXPECT_EQ(key.Path(), KeyPath("Second"));
+  EXPECT_EQ(key.Section(), section);
+  EXPECT_EQ(key.CurrentSection(), "Main");
+  EXPECT_EQ(key.GetNumber("", "", 0), 1u);
+  std::uint32_t count = 0;
+  EXPECT_EQ(Names(key.EnumerateSections(count), count),
+            (std::vector<std::string>{"Extra", "Main"}));
+  EXPECT_EQ(key.GetNumber("", "Main", 0), 2u);
+
+  const HKEY base = key.Base();
+  ASSERT_NE(base, nullptr);
+  key.Open("X");
+  EXPECT_EQ(key.Root(), nullptr);
+  EXPECT_EQ(key.Path(), KeyPath("Second"));
+  EXPECT_EQ(key.Base(), base);
+  EXPECT_EQ(key.GetNumber("", "Main", 0), 2u);
+}
+
+// The key's path is what follows the two letters, without one backslash;
+// a second backslash stays and names no key.
+TEST_F(RegistryKeyTest, CreateKeysTakesThePathBehindTheRootName) {
+  RegistryKey joined(ByteString("CU" + scratch.Path() + "\\Joined"), 0, 0);
+  EXPECT_EQ(joined.SetDword(1, "v", "Main"), 5);
+  EXPECT_TRUE(SubkeyExists("Joined\\Main"));
+  RegistryKey separated(KeyPath("Separated"), 0, 0);
+  EXPECT_EQ(separated.SetDword(1, "v", "Main"), 5);
+  EXPECT_TRUE(SubkeyExists("Separated\\Main"));
+  RegistryKey doubled(ByteString("CU\\\\" + scratch.Path() + "\\Doubled"), 0, 0);
+  EXPECT_EQ(doubled.SetDword(1, "v", "Main"), 0);
+  EXPECT_FALSE(SubkeyExists("Doubled"));
 }
 
 TEST_F(RegistryKeyTest, WritesAnswerTheBytesWrittenPlusOne) {
