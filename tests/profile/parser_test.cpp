@@ -120,6 +120,31 @@ TEST_F(ProfileParser, CrLfAndLfFilesReadAlikeAndOtherBytesStayText) {
   }
 }
 
+TEST_F(ProfileParser, ACrLfPairSplitAcrossTwoReadsIsStillOneLineFeed) {
+  // The reader takes 64 KiB at a time: the CR is the last byte of the first
+  // read, its LF the first of the second. Only a folded pair lets the
+  // backslash before it join the next line.
+  const std::string head = "[s]\r\nk=";
+  const std::string filler(65536 - head.size() - 2, 'v');
+  const std::string text = head + filler + "\\\r\nmore\r\nafter=1\r\n";
+  ASSERT_EQ(text.substr(65534, 3), "\\\r\n");
+  const std::string path = MakeFile("split.ini", text);
+  OpenInMode(path, 1);
+  EXPECT_EQ(Get(path, "s", "k"), filler + "more");
+  EXPECT_EQ(EntryNames(path, "s"), "k\0after\0"s);
+}
+
+TEST_F(ProfileParser, ALineThatEndsASectionIsTheNextHeaderSearchsFirstLine) {
+  // The put-back line is taken once, as read: a valid header starts the next
+  // section; an invalid one is dropped with every line up to a valid header.
+  const std::string path = MakeFile("ahead.ini", "[a]\nx=1\n  [b] tail\ny=2\n[c\nz=3\n"
+                                                 "=4\n[d]\nw=5\n");
+  EXPECT_EQ(SectionNames(path), "a\0b\0d\0"s);
+  EXPECT_EQ(EntryNames(path, "a"), "x\0"s);
+  EXPECT_EQ(EntryNames(path, "b"), "y\0"s);
+  EXPECT_EQ(EntryNames(path, "d"), "w\0"s);
+}
+
 TEST_F(ProfileParser, Utf16FilesReadAsTheSameTextInTheAnsiCodePage) {
   const std::string ascii = MakeFile("ascii.ini", "[s]\r\nk=v\\\r\nnext=2\r\n");
   const std::string wide = MakeFile("wide.ini", Utf16File(u"[s]\r\nk=v\\\r\nnext=2\r\n"));

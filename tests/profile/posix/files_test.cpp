@@ -3,7 +3,9 @@
 #include "../profile_fixture.h"
 
 #include <chrono>
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -80,6 +82,38 @@ TEST_F(ProfilePosixFiles, AFolderThatCannotBeWrittenLeavesTheFileAsItWas) {
   EXPECT_EQ(failedCheck, 0);
   EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(locked),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST_F(ProfilePosixFiles, AWriteThatFailsHalfWayLeavesTheFileAndNoTemporaryFile) {
+  const std::string path = MakeFile("full.ini", "[s]\nk=stored\n");
+  const std::string longValue(100000, 'x');
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    // Files may not grow beyond 4 KiB: the write fails part way, as on a
+    // full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+      _exit(1);
+    }
+    ProfileFile *record = nullptr;
+    if (ProfileSetString("s", "k", longValue.c_str(), path.c_str()) != 1 ||
+        ProfileOpen(path.c_str(), &record) != 1) {
+      _exit(2);
+    }
+    const int written = ProfileWrite(record, path.c_str());
+    record->dirty = 0;
+    _exit(written == 0 ? 0 : 3);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
                           std::filesystem::directory_iterator()),
             1);
 }
