@@ -6,7 +6,9 @@
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,6 +157,26 @@ TEST_F(ProfilePosixFiles, FifosAndDevicesAreRefusedAtOnceWithoutReading) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   EXPECT_EQ(profileCache.count, 0u);
   EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
+TEST_F(ProfilePosixFiles, ASocketIsRefusedAtOnceThoughItCannotBeOpened) {
+  const std::string socketPath = Path("socket.ini");
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+  const auto start = std::chrono::steady_clock::now();
+  ProfileFile *record = nullptr;
+  EXPECT_EQ(ProfileOpen(socketPath.c_str(), &record), 0);
+  EXPECT_EQ(ProfileSetString("s", "k", "v", socketPath.c_str()), 0);
+  // Refused without the waits between open attempts (at least 30 ms each).
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  EXPECT_EQ(profileCache.count, 0u);
+  close(listener);
+  EXPECT_TRUE(std::filesystem::is_socket(socketPath));
 }
 
 TEST_F(ProfilePosixFiles, ALinkIsFollowedAndTheFilesPermissionsAreKept) {
