@@ -162,7 +162,8 @@ TEST_F(ProfileParser, Utf16CharactersHoldingBytes0Aor1ADoNotCutTheirLine) {
   // U+010A and U+011A carry the bytes 0A and 1A in their low halves.
   const std::u16string text = u"[s]\r\na=\u010A\u011A\u00E9\r\nb=y\xD800z\r\nc=3\r\n"
                               u"d=a\xDC00\xD800"
-                              u"b\xD83D\xDE00\r\n";
+                              u"b\xD83D\xDE00"
+                              u"c\r\n";
   const std::string path = MakeFile("u.ini", Utf16File(text) + "\x41");
   const auto converted = [](const std::u16string &units) {
     std::wstring wide(units.begin(), units.end());
@@ -174,7 +175,7 @@ TEST_F(ProfileParser, Utf16CharactersHoldingBytes0Aor1ADoNotCutTheirLine) {
   EXPECT_EQ(Get(path, "s", "a"), converted(u"\u010A\u011A\u00E9"));
   // An unpaired surrogate has no 8-bit form: one space stands for it.
   EXPECT_EQ(Get(path, "s", "b"), "y z");
-  EXPECT_EQ(Get(path, "s", "d"), "a  b" + converted(u"\xD83D\xDE00"));
+  EXPECT_EQ(Get(path, "s", "d"), "a  b" + converted(u"\xD83D\xDE00") + "c");
   // The half unit at the end of the file is dropped; all lines are there.
   EXPECT_EQ(EntryNames(path, "s"), "a\0b\0c\0d\0"s);
   EXPECT_EQ(Get(path, "s", "c"), "3");
