@@ -113,6 +113,21 @@ std::size_t ReadUnitLine(ProfileReader *reader) {
   }
 }
 
+// A surrogate without its partner stands for no character: one space takes
+// its place. Done here rather than left to the conversion's default
+// character, which a UTF-8 ANSI code page refuses.
+void ReplaceUnpairedSurrogates(WCHAR *units, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const bool high = units[i] >= 0xD800 && units[i] <= 0xDBFF;
+    const bool low = units[i] >= 0xDC00 && units[i] <= 0xDFFF;
+    if (high && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (high || low) {
+      units[i] = 0x0020;
+    }
+  }
+}
+
 // Units the ANSI code page cannot represent become one space. Should the
 // code page refuse a default character (UTF-8 does), convert without one.
 int ConvertUnits(const WCHAR *units, int count, char *out, int size) {
@@ -132,6 +147,7 @@ char *ReadUtf16Line(ProfileReader *reader, std::size_t offset) {
     reader->failed = true;
     return nullptr;
   }
+  ReplaceUnpairedSurrogates(reader->units, count);
   const int units = static_cast<int>(count);
   const int needed = ConvertUnits(reader->units, units, nullptr, 0);
   if (needed <= 0 || !ReserveLine(reader, offset, static_cast<std::size_t>(needed))) {

@@ -43,6 +43,33 @@ TEST_F(ProfileCacheTest, TheSixthFileEvictsTheOldestWhichIsWrittenBackWhenChange
   EXPECT_EQ(ReadBytes(paths[1]), "[s]\nk=untouched\n");
 }
 
+TEST_F(ProfileCacheTest, ARegistrationIntoAFullCacheEvictsTheOldest) {
+  std::string paths[6];
+  for (int i = 0; i < 6; ++i) {
+    paths[i] = MakeFile("r" + std::to_string(i) + ".ini", SectionFile(std::to_string(i)));
+  }
+  EXPECT_EQ(ProfileSetString("s", "k", "changed", paths[0].c_str()), 1);
+  EXPECT_EQ(ProfileSetString("s", "k", "also", paths[1].c_str()), 1);
+  for (int i = 2; i < 5; ++i) {
+    EXPECT_EQ(Get(paths[i], "s", "k"), std::to_string(i));
+  }
+  ProfileRegister(paths[5].c_str());
+  EXPECT_EQ(profileCache.count, 5u);
+  EXPECT_STREQ(profileCache.first->path, paths[1].c_str());
+  EXPECT_EQ(profileCache.last->loaded, 0);
+  EXPECT_EQ(ReadBytes(paths[0]), SectionFile("changed"));
+  EXPECT_EQ(ReadBytes(paths[1]), SectionFile("1"));
+
+  // The registered record is the newest: the next registration evicts the
+  // second file, and the registered one is read at its first use in place.
+  ProfileRegister(Path("r6.ini").c_str());
+  EXPECT_EQ(ReadBytes(paths[1]), SectionFile("also"));
+  EXPECT_EQ(Get(paths[5], "s", "k"), "5");
+  EXPECT_STREQ(profileCache.first->path, paths[2].c_str());
+  EXPECT_STREQ(profileCache.first->next->next->next->path, paths[5].c_str());
+  EXPECT_FALSE(std::filesystem::exists(Path("r6.ini")));
+}
+
 TEST_F(ProfileCacheTest, ACachedRecordIsNeverComparedWithTheDiskAgain) {
   const std::string path = MakeFile("c.ini", "[s]\nk=1\n");
   EXPECT_EQ(Get(path, "s", "k"), "1");

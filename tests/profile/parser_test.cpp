@@ -120,6 +120,31 @@ TEST_F(ProfileParser, CrLfAndLfFilesReadAlikeAndOtherBytesStayText) {
   }
 }
 
+TEST_F(ProfileParser, ACrLfPairSplitAcrossTwoReadsIsStillOneLineFeed) {
+  // The reader takes 64 KiB at a time: the CR is the last byte of the first
+  // read, its LF the first of the second. Only a folded pair lets the
+  // backslash before it join the next line.
+  const std::string head = "[s]\r\nk=";
+  const std::string filler(65536 - head.size() - 2, 'v');
+  const std::string text = head + filler + "\\\r\nmore\r\nafter=1\r\n";
+  ASSERT_EQ(text.substr(65534, 3), "\\\r\n");
+  const std::string path = MakeFile("split.ini", text);
+  OpenInMode(path, 1);
+  EXPECT_EQ(Get(path, "s", "k"), filler + "more");
+  EXPECT_EQ(EntryNames(path, "s"), "k\0after\0"s);
+}
+
+TEST_F(ProfileParser, ALineThatEndsASectionIsTheNextHeaderSearchsFirstLine) {
+  // The put-back line is taken once, as read: a valid header starts the next
+  // section; an invalid one is dropped with every line up to a valid header.
+  const std::string path = MakeFile("ahead.ini", "[a]\nx=1\n  [b] tail\ny=2\n[c\nz=3\n"
+                                                 "=4\n[d]\nw=5\n");
+  EXPECT_EQ(SectionNames(path), "a\0b\0d\0"s);
+  EXPECT_EQ(EntryNames(path, "a"), "x\0"s);
+  EXPECT_EQ(EntryNames(path, "b"), "y\0"s);
+  EXPECT_EQ(EntryNames(path, "d"), "w\0"s);
+}
+
 TEST_F(ProfileParser, Utf16FilesReadAsTheSameTextInTheAnsiCodePage) {
   const std::string ascii = MakeFile("ascii.ini", "[s]\r\nk=v\\\r\nnext=2\r\n");
   const std::string wide = MakeFile("wide.ini", Utf16File(u"[s]\r\nk=v\\\r\nnext=2\r\n"));
@@ -135,7 +160,10 @@ TEST_F(ProfileParser, Utf16FilesReadAsTheSameTextInTheAnsiCodePage) {
 
 TEST_F(ProfileParser, Utf16CharactersHoldingBytes0Aor1ADoNotCutTheirLine) {
   // U+010A and U+011A carry the bytes 0A and 1A in their low halves.
-  const std::u16string text = u"[s]\r\na=\u010A\u011A\u00E9\r\nb=y\xD800z\r\nc=3\r\n";
+  const std::u16string text = u"[s]\r\na=\u010A\u011A\u00E9\r\nb=y\xD800z\r\nc=3\r\n"
+                              u"d=a\xDC00\xD800"
+                              u"b\xD83D\xDE00"
+                              u"c\r\n";
   const std::string path = MakeFile("u.ini", Utf16File(text) + "\x41");
   const auto converted = [](const std::u16string &units) {
     std::wstring wide(units.begin(), units.end());
@@ -147,8 +175,9 @@ TEST_F(ProfileParser, Utf16CharactersHoldingBytes0Aor1ADoNotCutTheirLine) {
   EXPECT_EQ(Get(path, "s", "a"), converted(u"\u010A\u011A\u00E9"));
   // An unpaired surrogate has no 8-bit form: one space stands for it.
   EXPECT_EQ(Get(path, "s", "b"), "y z");
+  EXPECT_EQ(Get(path, "s", "d"), "a  b" + converted(u"\xD83D\xDE00") + "c");
   // The half unit at the end of the file is dropped; all lines are there.
-  EXPECT_EQ(EntryNames(path, "s"), "a\0b\0c\0"s);
+  EXPECT_EQ(EntryNames(path, "s"), "a\0b\0c\0d\0"s);
   EXPECT_EQ(Get(path, "s", "c"), "3");
 }
 

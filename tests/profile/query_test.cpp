@@ -155,6 +155,48 @@ TEST_F(ProfileQueries, AnEmptyEntryNameDeletesTheFirstSectionOfThatName) {
   EXPECT_EQ(record->sectionCount, 0u);
 }
 
+TEST_F(ProfileQueries, DeletingTheFirstMiddleOrLastSectionKeepsTheListLinked) {
+  const std::string file = MakeFile("unlink.ini", "[A]\na=1\n[B]\nb=2\n[C]\nc=3\n");
+  const char *path = file.c_str();
+  ProfileFile *record = nullptr;
+  ASSERT_EQ(ProfileOpen(path, &record), 1);
+
+  EXPECT_EQ(ProfileSetString("B", nullptr, nullptr, path), 1);
+  EXPECT_EQ(SectionNames(file), "A\0C\0"s);
+  EXPECT_EQ(record->sectionCount, 2u);
+  EXPECT_STREQ(record->firstSection->next->name, "C");
+
+  // The last one gone, its predecessor is last and takes the next addition.
+  EXPECT_EQ(ProfileSetString("C", "", "", path), 1);
+  EXPECT_EQ(record->lastSection, record->firstSection);
+  EXPECT_EQ(record->lastSection->next, nullptr);
+  EXPECT_EQ(ProfileSetString("D", "d", "4", path), 1);
+  EXPECT_EQ(SectionNames(file), "A\0D\0"s);
+  EXPECT_EQ(record->sectionCount, 2u);
+
+  // The first one gone, its successor is first.
+  EXPECT_EQ(ProfileSetString("A", "", "", path), 1);
+  EXPECT_EQ(record->firstSection, record->lastSection);
+  EXPECT_STREQ(record->firstSection->name, "D");
+  EXPECT_EQ(record->sectionCount, 1u);
+  EXPECT_EQ(ProfileSetString("E", "e", "5", path), 1);
+  ProfileRelease(path);
+  EXPECT_EQ(ReadBytes(file), "[D]\r\nd=4\r\n\r\n[E]\r\ne=5\r\n\r\n");
+}
+
+TEST_F(ProfileQueries, ANullDefaultCountsAsEmptyAtEverySize) {
+  const std::string file = MakeFile("nd.ini", "[s]\nk=v\n");
+  const char *path = file.c_str();
+  char buffer[4] = {'#', '#', '#', '#'};
+  EXPECT_EQ(ProfileGetString("s", "missing", nullptr, buffer, 0, path), 0u);
+  EXPECT_EQ(std::string(buffer, 4), "####");
+  EXPECT_EQ(ProfileGetString("none", "k", nullptr, buffer, 1, path), 0u);
+  EXPECT_EQ(std::string(buffer, 4), "\0###"s);
+  EXPECT_EQ(ProfileGetString("s", "missing", nullptr, buffer, 4, nullptr), 0u);
+  EXPECT_EQ(ProfileGetString("s", "missing", "abcdef", buffer, 4, nullptr), 3u);
+  EXPECT_EQ(std::string(buffer, 4), "abc\0"s);
+}
+
 TEST_F(ProfileQueries, UpdatesThatWouldReadBackDifferentlyAreRefused) {
   const std::string file = MakeFile("refuse.ini", "[s]\nk=v\n");
   const char *path = file.c_str();

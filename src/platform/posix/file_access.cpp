@@ -107,14 +107,21 @@ struct FileReplacement {
 
 ReadOpenResult OpenRegularFileForReading(const char *path, std::FILE **stream) {
   *stream = nullptr;
-  // Non-blocking, so that a FIFO without a writer does not hang the open.
+  // Anything but a regular file is refused before it is opened: some cannot
+  // be opened at all (a socket), which must not pass for a file held by
+  // another process, and opening a device can have effects of its own.
+  struct stat status {};
+  if (stat(path, &status) == 0 && !S_ISREG(status.st_mode)) {
+    return ReadOpenResult::NotRegular;
+  }
+  // Non-blocking, so that a FIFO put in the file's place meanwhile does not
+  // hang the open; the descriptor is checked again below.
   const int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) {
     return (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG)
                ? ReadOpenResult::Missing
                : ReadOpenResult::Unavailable;
   }
-  struct stat status {};
   if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
     close(descriptor);
     return ReadOpenResult::NotRegular;

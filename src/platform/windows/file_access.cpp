@@ -159,9 +159,17 @@ ReadOpenResult OpenRegularFileForReading(const char *path, std::FILE **stream) {
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-               ? ReadOpenResult::Missing
-               : ReadOpenResult::Unavailable;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return ReadOpenResult::Missing;
+    }
+    // A pipe whose instances are all taken, or a folder that may not be
+    // listed, is no file held by another process: waiting would not help.
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (error == ERROR_PIPE_BUSY ||
+        (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+      return ReadOpenResult::NotRegular;
+    }
+    return ReadOpenResult::Unavailable;
   }
   BY_HANDLE_FILE_INFORMATION information{};
   if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &information) ||

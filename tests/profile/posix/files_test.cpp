@@ -3,8 +3,12 @@
 #include "../profile_fixture.h"
 
 #include <chrono>
+#include <csignal>
 #include <functional>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,6 +88,38 @@ TEST_F(ProfilePosixFiles, AFolderThatCannotBeWrittenLeavesTheFileAsItWas) {
             1);
 }
 
+TEST_F(ProfilePosixFiles, AWriteThatFailsHalfWayLeavesTheFileAndNoTemporaryFile) {
+  const std::string path = MakeFile("full.ini", "[s]\nk=stored\n");
+  const std::string longValue(100000, 'x');
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    // Files may not grow beyond 4 KiB: the write fails part way, as on a
+    // full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+      _exit(1);
+    }
+    ProfileFile *record = nullptr;
+    if (ProfileSetString("s", "k", longValue.c_str(), path.c_str()) != 1 ||
+        ProfileOpen(path.c_str(), &record) != 1) {
+      _exit(2);
+    }
+    const int written = ProfileWrite(record, path.c_str());
+    record->dirty = 0;
+    _exit(written == 0 ? 0 : 3);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
 TEST_F(ProfilePosixFiles, AReadOnlyFileIsNotReplacedThroughItsWritableFolder) {
   const std::string open = Path("open");
   std::filesystem::create_directory(open);
@@ -121,6 +157,26 @@ TEST_F(ProfilePosixFiles, FifosAndDevicesAreRefusedAtOnceWithoutReading) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   EXPECT_EQ(profileCache.count, 0u);
   EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
+TEST_F(ProfilePosixFiles, ASocketIsRefusedAtOnceThoughItCannotBeOpened) {
+  const std::string socketPath = Path("socket.ini");
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+  const auto start = std::chrono::steady_clock::now();
+  ProfileFile *record = nullptr;
+  EXPECT_EQ(ProfileOpen(socketPath.c_str(), &record), 0);
+  EXPECT_EQ(ProfileSetString("s", "k", "v", socketPath.c_str()), 0);
+  // Refused without the waits between open attempts (at least 30 ms each).
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  EXPECT_EQ(profileCache.count, 0u);
+  close(listener);
+  EXPECT_TRUE(std::filesystem::is_socket(socketPath));
 }
 
 TEST_F(ProfilePosixFiles, ALinkIsFollowedAndTheFilesPermissionsAreKept) {

@@ -70,6 +70,25 @@ TEST_F(ProfileWindowsFiles, DevicesAreRefusedAtOnce) {
   EXPECT_EQ(profileCache.count, 0u);
 }
 
+TEST_F(ProfileWindowsFiles, ABusyNamedPipeIsRefusedAtOnce) {
+  const std::string pipe = "\\\\.\\pipe\\" + folder;
+  HANDLE server =
+      CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 512, 512, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  // The one instance taken, every further open is told the pipe is busy.
+  HANDLE client = CreateFileA(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+  ASSERT_NE(client, INVALID_HANDLE_VALUE);
+  const auto start = std::chrono::steady_clock::now();
+  ProfileFile *record = nullptr;
+  EXPECT_EQ(ProfileOpen(pipe.c_str(), &record), 0);
+  EXPECT_EQ(ProfileSetString("s", "k", "v", pipe.c_str()), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  EXPECT_EQ(profileCache.count, 0u);
+  CloseHandle(client);
+  CloseHandle(server);
+}
+
 TEST_F(ProfileWindowsFiles, NamesDifferingInLetterCaseShareOneRecord) {
   const std::string lower = MakeFile("a.ini", "[s]\nk=1\n");
   const std::string upper = Path("A.INI");
