@@ -53,6 +53,9 @@ constexpr int ProfileOpenAttempts = 10;
 // generator (never the host's rand).
 std::uint32_t ProfileRetryWait();
 void ProfileSleepBeforeRetry();
+// Retry waits taken in this process so far: tells a path refused at once from
+// one refused after its open attempts, without timing anything.
+std::uint64_t ProfileRetryWaitsTaken();
 
 // --- Line reader and parser ---
 constexpr std::size_t ProfileLineStartSize = 32768;

@@ -7,6 +7,7 @@ namespace {
 // The engine's own generator, so that the host's srand/rand sequence is
 // neither reseeded nor drawn from. Seeded once from the clock.
 std::uint64_t generatorState = 0;
+std::uint64_t retryWaitsTaken = 0;
 bool generatorSeeded = false;
 
 std::uint64_t NextRandom() {
@@ -29,5 +30,10 @@ std::uint32_t ProfileRetryWait() {
 }
 
 void ProfileSleepBeforeRetry() {
+  ++retryWaitsTaken;
   Sleep(ProfileRetryWait());
+}
+
+std::uint64_t ProfileRetryWaitsTaken() {
+  return retryWaitsTaken;
 }
