@@ -1,9 +1,11 @@
 // Example host program: loads the settingsstore library as an application
 // does and calls its self-registration entry points, then works on a copy of
-// a settings file through a ProfileKey and shows the file as written back.
+// a settings file through a ProfileKey and shows the file as written back,
+// and finally keeps a few settings in the registry through a RegistryKey.
 // Usage: settingsstore-example [settings.ini [library]]
 #include "platform/platform.h"
 #include "settings/profile_key.h"
+#include "settings/registry_key.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -84,6 +86,33 @@ int WorkOnSettings(const std::string &example) {
   return 0;
 }
 
+// Writes, reads and lists values below HKEY_CURRENT_USER, then removes the
+// example's key again.
+int WorkOnRegistry() {
+  const char *subKey = "Software\\settingsstore-example";
+  std::printf("registry key %s:\n", MakeRegistryPath(HKEY_CURRENT_USER, subKey).c_str());
+  int failures = 0;
+  {
+    RegistryKey key(MakeRegistryPath(HKEY_CURRENT_USER, subKey), 0, 0);
+    failures += key.SetString("Inventory", "Title", "Window") == 10 ? 0 : 1;
+    failures += key.SetDword(1024, "Width", "") == 5 ? 0 : 1;
+    failures += key.SetNumber(768, "Height", "") == 4 ? 0 : 1;
+    std::uint32_t count = 0;
+    std::unique_ptr<ByteString[]> names(key.EnumerateValueNames(count, "Window"));
+    std::printf("  [Window] %u values\n", count);
+    for (std::uint32_t v = 0; v < count; ++v) {
+      ByteString value;
+      key.GetString(value, "?", names[v], "");
+      std::printf("    %s = %s\n", names[v].c_str(), value.c_str());
+    }
+    std::printf("  Height read as a number: %u (stored text is read as hexadecimal)\n",
+                key.GetNumber("Height", "", 0));
+  }
+  std::printf("removed: %s\n",
+              RegDeleteTreeA(HKEY_CURRENT_USER, subKey) == ERROR_SUCCESS ? "yes" : "no");
+  return failures;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -91,5 +120,6 @@ int main(int argc, char **argv) {
   std::string library = argc > 2 ? argv[2] : "./" SETTINGSSTORE_LIBRARY_NAME;
   int failures = LoadLibraryAndRegister(library);
   failures += WorkOnSettings(example);
+  failures += WorkOnRegistry();
   return failures == 0 ? 0 : 1;
 }
