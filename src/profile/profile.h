@@ -33,6 +33,7 @@ struct ProfileFile {
   std::int32_t returnQuotes; // deliver quoted values inside double quotes
   std::int32_t utf16;        // the file began with FF FE
   std::int32_t loaded;       // 0 for a registered record not yet read
+  std::int32_t keepLayout;   // write back changing only the lines of what changed
   ProfileFile *next;
 };
 
@@ -42,7 +43,18 @@ struct ProfileFile {
 std::int32_t ProfileOpen(const char *path, ProfileFile **file);
 void ProfileRegister(const char *path);
 void ProfileSetSwitches(const char *path, std::uint32_t value);
+// Sets the keep-layout flag of the path's record (non-zero for on). Like the
+// switches it governs how the record is read, so it is set after
+// ProfileRegister and before the record's first use; an unknown or empty path
+// does nothing, and a record loaded afresh for any other reason has it off.
+void ProfileSetKeepLayout(const char *path, std::uint32_t value);
 void ProfileRelease(const char *path);
+// Writes the path's record back now if it was changed, keeping it cached and
+// clean. 1 when nothing needed writing or the write succeeded; 0 when the
+// write failed: the record stays changed and the file is as it was. Leaving
+// the cache writes a changed file too, but nobody learns the result; this is
+// how a caller sees a failed write-back.
+std::int32_t ProfileFlush(const char *path);
 void ProfileCacheAdd(ProfileFile *file);
 
 // --- Queries and updates ---

@@ -123,6 +123,31 @@ void ProfileSetSwitches(const char *path, std::uint32_t value) {
   }
 }
 
+void ProfileSetKeepLayout(const char *path, std::uint32_t value) {
+  if (!IsUsablePath(path)) {
+    return;
+  }
+  ProfileFile *record = FindCached(path);
+  if (record != nullptr) {
+    record->keepLayout = value != 0 ? 1 : 0;
+  }
+}
+
+std::int32_t ProfileFlush(const char *path) {
+  if (!IsUsablePath(path)) {
+    return 1;
+  }
+  ProfileFile *record = FindCached(path);
+  if (record == nullptr || record->dirty != 1) {
+    return 1;
+  }
+  if (ProfileWrite(record, record->path) == 0) {
+    return 0;
+  }
+  record->dirty = 0;
+  return 1;
+}
+
 void ProfileRelease(const char *path) {
   if (!IsUsablePath(path)) {
     return;

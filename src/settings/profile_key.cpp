@@ -122,7 +122,25 @@ std::uint32_t ProfileKey::GetMode() {
 // file is dropped (written back when changed) and read again at next use.
 void ProfileKey::SetMode(std::uint32_t newMode) {
   mode = newMode;
+  Reregister();
+}
+
+void ProfileKey::SetKeepLayout(std::uint32_t keep) {
+  keepLayout = keep;
+  Reregister();
+}
+
+std::uint32_t ProfileKey::GetKeepLayout() const {
+  return keepLayout;
+}
+
+std::int32_t ProfileKey::Flush() {
+  return ProfileFlush(path.c_str());
+}
+
+void ProfileKey::Reregister() {
   ProfileRelease(path.c_str());
   ProfileRegister(path.c_str());
   ProfileSetSwitches(path.c_str(), mode);
+  ProfileSetKeepLayout(path.c_str(), keepLayout);
 }

@@ -49,6 +49,17 @@ public:
   // follow it.
   virtual ~ProfileKey();
 
+  // Non-zero makes write-backs of the file change only the lines of what was
+  // changed, keeping comments, blank lines and spacing. Like SetMode it drops
+  // the cached file (written back when changed) so that it is read again.
+  void SetKeepLayout(std::uint32_t keep);
+  std::uint32_t GetKeepLayout() const;
+  // Writes the file back now if it was changed: 1 when nothing needed writing
+  // or it was written, 0 when the write failed (the change stays pending and
+  // the file on disk is as it was). The destructor writes too, but cannot
+  // report a failure.
+  std::int32_t Flush();
+
 protected:
   // The keep-current rule.
   void KeepCurrent(const ByteString &newValueName, const ByteString &newSection);
@@ -57,4 +68,9 @@ protected:
   ByteString section;
   ByteString valueName;
   std::uint32_t mode = 0;
+  std::uint32_t keepLayout = 0;
+
+private:
+  // Drops the cached file and registers it again with the key's choices.
+  void Reregister();
 };

@@ -184,4 +184,35 @@ TEST_F(ProfileCacheTest, APathOfAnyLengthIsKeptWholeForLookupAndWriteBack) {
   EXPECT_EQ(ReadBytes(directory + "/sibling.ini"), SectionFile("other"));
 }
 
+// A flush writes the changed record now and keeps it cached and clean; a
+// flush that cannot write answers 0 and keeps the change for a later try.
+TEST_F(ProfileCacheTest, FlushWritesNowReportsFailureAndKeepsTheChangePending) {
+  EXPECT_EQ(ProfileFlush(nullptr), 1);
+  EXPECT_EQ(ProfileFlush(""), 1);
+  EXPECT_EQ(ProfileFlush(Path("never-used.ini").c_str()), 1);
+
+  const std::string sub = Path("sub");
+  std::filesystem::create_directory(sub);
+  const std::string path = sub + "/a.ini";
+  WriteBytes(path, "[S]\r\nv=1\r\n");
+  ASSERT_EQ(ProfileSetString("S", "v", "2", path.c_str()), 1);
+  std::filesystem::remove_all(sub); // the write-back has nowhere to go
+  EXPECT_EQ(ProfileFlush(path.c_str()), 0);
+  ProfileFile *record = nullptr;
+  ASSERT_EQ(ProfileOpen(path.c_str(), &record), 1);
+  EXPECT_EQ(record->dirty, 1);
+
+  std::filesystem::create_directory(sub);
+  EXPECT_EQ(ProfileFlush(path.c_str()), 1);
+  EXPECT_EQ(ReadBytes(path), "[S]\r\nv=2\r\n\r\n");
+  EXPECT_EQ(record->dirty, 0);
+  EXPECT_EQ(profileCache.count, 1u);
+
+  // Clean now: neither another flush nor the release writes over the disk.
+  WriteBytes(path, "changed on disk");
+  EXPECT_EQ(ProfileFlush(path.c_str()), 1);
+  ProfileRelease(path.c_str());
+  EXPECT_EQ(ReadBytes(path), "changed on disk");
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // ProfileKey over real files: the keep-current rule, the conversions, the
 // listings and the write-back when the last word on a file is spoken.
 #include "common/vtable_slot.h"
+#include "profile/profile.h"
 #include "settings/profile_key.h"
 
 #include <gtest/gtest.h>
@@ -269,6 +270,49 @@ TEST_F(ProfileKeyTest, EmptyPathReadsDefaultsAndRefusesWrites) {
   std::uint32_t count = 7;
   EXPECT_EQ(key.EnumerateSections(count), nullptr);
   EXPECT_EQ(count, 0u);
+}
+
+// SetKeepLayout and SetMode each read the file anew with both of the key's
+// choices, whichever comes first; a key starts with keep-layout off.
+TEST_F(ProfileKeyTest, KeepLayoutAndModeComposeInEitherOrder) {
+  WriteFile("[S]\r\nv=1\r\n");
+  const auto record = [this] {
+    ProfileFile *found = nullptr;
+    EXPECT_EQ(ProfileOpen(file.c_str(), &found), 1);
+    return found;
+  };
+  for (const bool keepFirst : {true, false}) {
+    ProfileKey key(file.c_str());
+    EXPECT_EQ(key.GetKeepLayout(), 0u);
+    if (keepFirst) {
+      key.SetKeepLayout(1);
+      key.SetMode(1);
+    } else {
+      key.SetMode(1);
+      key.SetKeepLayout(1);
+    }
+    EXPECT_EQ(key.GetKeepLayout(), 1u);
+    EXPECT_EQ(record()->keepLayout, 1);
+    EXPECT_EQ(record()->continuation, 1);
+    key.SetMode(0);
+    EXPECT_EQ(record()->keepLayout, 1);
+    EXPECT_EQ(record()->continuation, 0);
+    key.SetKeepLayout(0);
+    EXPECT_EQ(record()->keepLayout, 0);
+    EXPECT_EQ(key.GetKeepLayout(), 0u);
+  }
+  // A record loaded afresh for any other reason has it off.
+  ProfileKey plain(file.c_str());
+  EXPECT_EQ(record()->keepLayout, 0);
+}
+
+TEST_F(ProfileKeyTest, FlushWritesTheChangeBeforeTheKeyIsDestroyed) {
+  WriteFile("[S]\r\nv=1\r\n");
+  ProfileKey key(file.c_str());
+  EXPECT_EQ(key.Flush(), 1); // nothing to write
+  EXPECT_EQ(key.SetString("2", "v", "S"), 1);
+  EXPECT_EQ(key.Flush(), 1);
+  EXPECT_EQ(ReadFile(), "[S]\r\nv=2\r\n\r\n");
 }
 
 } // namespace
