@@ -25,6 +25,11 @@ ReadOpenResult OpenRegularFileForReading(const char *path, std::FILE **stream);
 // ASCII letters fold on Windows, nothing folds on Linux.
 int CompareFilePaths(const char *left, const char *right);
 
+// Test-only: false makes every later file replacement (below) use a named
+// temporary file from the start, as where the file system has no unnamed
+// files (always so on Windows).
+void AllowUnnamedTemporaryFiles(bool allowed);
+
 // One replacement of a file: BeginFileReplacement follows a symbolic link at
 // path to the file it names, and creates a new temporary file exclusively in
 // that file's directory; null when it cannot. The caller writes the new
@@ -48,8 +53,3 @@ std::FILE *FileReplacementStream(FileReplacement *replacement);
 bool FinishFileReplacementWrite(FileReplacement *replacement);
 bool CommitFileReplacement(FileReplacement *replacement, bool *retryable = nullptr);
 void EndFileReplacement(FileReplacement *replacement);
-
-// Test-only: false makes every later replacement use a named temporary file
-// from the start, as where the file system has no unnamed files (always so on
-// Windows).
-void AllowUnnamedTemporaryFiles(bool allowed);
