@@ -44,8 +44,9 @@ void AllowUnnamedTemporaryFiles(bool allowed);
 // On failure, *retryable (when given) tells whether another attempt may
 // succeed later; a commit that failed that way may be tried again.
 //
-// No path longer than the target's own is ever formed, so a replacement
-// fails only where the target itself could not be written.
+// The temporary file's longer path never makes a replacement fail where the
+// target itself could be written: Linux forms no path longer than the
+// target's own, Windows uses the long \\?\ form.
 struct FileReplacement;
 
 FileReplacement *BeginFileReplacement(const char *path, bool *retryable = nullptr);

@@ -41,7 +41,8 @@ std::basic_string<Char> Prefix(const std::basic_string<Char> &targetName,
 // Whether name is prefix followed by exactly 16 lower-case hex digits and ".tmp".
 template <typename Char>
 bool IsTemporaryName(const std::basic_string<Char> &name, const std::basic_string<Char> &prefix) {
-  if (name.size() != prefix.size() + RandomDigits + 4 || name.compare(0, prefix.size(), prefix)) {
+  if (name.size() != prefix.size() + RandomDigits + 4 ||
+      name.compare(0, prefix.size(), prefix) != 0) {
     return false;
   }
   for (std::size_t i = prefix.size(); i < prefix.size() + RandomDigits; ++i) {
