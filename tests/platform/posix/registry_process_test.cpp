@@ -125,6 +125,52 @@ TEST_F(RegistryProcesses, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_EQ(found, 2 * perProcess);
 }
 
+// The values stored in a registry database file, counted by hand.
+long StoredValues(const std::filesystem::path &file) {
+  sqlite3 *database = nullptr;
+  sqlite3_stmt *count = nullptr;
+  long values = -1;
+  if (sqlite3_open_v2(file.c_str(), &database, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(database, "SELECT count(*) FROM registry_values", -1, &count, nullptr) ==
+          SQLITE_OK &&
+      sqlite3_step(count) == SQLITE_ROW) {
+    values = sqlite3_column_int(count, 0);
+  }
+  sqlite3_finalize(count);
+  sqlite3_close(database);
+  return values;
+}
+
+// Processes that start together on a database file that does not exist yet
+// each create a key and store a value of their own: while one sets the file
+// up, the others wait for it and then find a registry, never a foreign file.
+TEST_F(RegistryProcesses, ProcessesThatFirstUseANewDatabaseTogetherAllSucceed) {
+  constexpr int processes = 4;
+  constexpr int rounds = 60;
+  int failures = 0;
+  for (int round = 0; round < rounds; ++round) {
+    const std::filesystem::path file = folder / ("new-" + std::to_string(round) + ".db");
+    std::vector<FILE *> children;
+    for (int child = 0; child < processes; ++child) {
+      const std::string command = "SETTINGSSTORE_REGISTRY=" + Quoted(file) + " " +
+                                  Quoted(REGISTRY_CHILD_PROGRAM) + " first-use Software v" +
+                                  std::to_string(child);
+      children.push_back(popen(command.c_str(), "w"));
+      ASSERT_NE(children.back(), nullptr);
+    }
+    for (FILE *child : children) { // all start now
+      std::fputs("go\n", child);
+      std::fflush(child);
+    }
+    for (FILE *child : children) {
+      const int status = pclose(child);
+      failures += !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+    }
+    EXPECT_EQ(StoredValues(file), processes) << "round " << round;
+  }
+  EXPECT_EQ(failures, 0) << "of " << processes * rounds;
+}
+
 TEST_F(RegistryProcesses, AWriterWaitsWhileAnotherProcessHoldsTheDatabase) {
   sqlite3 *holder = nullptr;
   ASSERT_EQ(sqlite3_open(std::getenv("SETTINGSSTORE_REGISTRY"), &holder), SQLITE_OK);
