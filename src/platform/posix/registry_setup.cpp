@@ -99,7 +99,7 @@ std::string Aside(const std::string &oldKey) {
 
 // The key of a name that folds like one already given its key: behind that
 // key 0xFF and eight bytes unique to the row. Of odd length, so no name gives
-// it; the row stays, listed behind its twin, and lookups find the twin.
+// it; the row stays, listed after its twin, and lookups find the twin.
 std::string TwinKey(const std::string &key, std::uint64_t unique) {
   return key + '\xFF' + EightBytes(unique);
 }
