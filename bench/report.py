@@ -52,14 +52,19 @@ def fmt_ns(ns):
 
 
 def fmt_ratio(r):
-    return "-" if r is None else ("%.2fx" % r if r < 10 else "%.1fx" % r if r < 100 else "%.0fx" % r)
+    if r is None:
+        return "-"
+    if r < 0.1:  # two significant digits: 0.0024x, not 0.00x
+        return "%.*fx" % (max(2, 1 - math.floor(math.log10(r))), r) if r > 0 else "0x"
+    return "%.2fx" % r if r < 10 else "%.1fx" % r if r < 100 else "%.0fx" % r
 
 
 def fmt_bytes(n):
+    """Binary units, as the harness prints them."""
     for unit in ("B", "KB", "MB", "GB"):
-        if n < 1000 or unit == "GB":
+        if n < 1024 or unit == "GB":
             return ("%d %s" % (n, unit)) if unit == "B" else ("%.1f %s" % (n, unit) if n < 100 else "%.0f %s" % (n, unit))
-        n /= 1000.0
+        n /= 1024.0
 
 
 # --- harness results -------------------------------------------------------------
@@ -313,10 +318,13 @@ def own_rows(path):
             order.append(name)
         scale = TIME_SCALE[b.get("time_unit", "ns")]
         runs[name]["time"].append(b["real_time"] * scale)
+        # Google Benchmark's rates are over CPU time; the write-back waits for
+        # the disk, so every figure here is brought to wall time.
+        wall_per_cpu = b["real_time"] / b["cpu_time"] if b.get("cpu_time") else 1.0
         if "per_name" in b:
-            runs[name]["per_name"].append(b["per_name"] * 1e9)
+            runs[name]["per_name"].append(b["per_name"] * 1e9 * wall_per_cpu)
         if "bytes_per_second" in b:
-            runs[name]["bps"].append(b["bytes_per_second"])
+            runs[name]["bps"].append(b["bytes_per_second"] / wall_per_cpu)
     ctx = data.get("context", {})
     return [(n, runs[n]) for n in dict.fromkeys(order)], ctx
 
@@ -340,9 +348,9 @@ def block_own(path):
             continue
         bps = statistics.median(r["bps"]) if r["bps"] else None
         table.append(["`%s`" % name, spread_of(r["time"]), spread_of(r["per_name"]),
-                      ("%.0f MB/s" % (bps / 1e6)) if bps else ""])
+                      (fmt_bytes(bps) + "/s") if bps else ""])
     head = ("settingsstore-bench on %s CPU(s) at %s MHz, %s; %d repetitions, median (min – max) of the"
-            " repetitions' mean time per iteration.\n\n" % (
+            " repetitions' mean wall time per iteration; per name and throughput over wall time too.\n\n" % (
                 ctx.get("num_cpus", "?"), ctx.get("mhz_per_cpu", "?"), ctx.get("date", "?")[:10], reps))
     return head + md_table(["benchmark", "time per iteration", "per name", "throughput"], table)
 
