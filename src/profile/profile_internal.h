@@ -11,14 +11,51 @@
 #include <cstdio>
 
 // --- Records ---
+// Read entries (a section's readEntries) have their name and value in the
+// file's text; a value replaced by an update is allocated alone. Every other
+// entry is one allocation of record and name, its value another. A section
+// is one allocation: with its read entries when read, with its name when added.
 ProfileFile *ProfileNewFile(const char *path, std::int32_t loaded);
+// A section as an update adds it; its name is copied.
 ProfileSection *ProfileNewSection(const char *name, std::size_t nameLength);
+// A standalone entry, name and value copied into allocations of their own.
 ProfileEntry *ProfileNewEntry(const char *name, const char *value, std::int32_t quoted);
-void ProfileAppendSection(ProfileFile *file, ProfileSection *section);
-void ProfileAppendEntry(ProfileSection *section, ProfileEntry *entry);
-void ProfileFreeSection(ProfileSection *section);
+// An entry as an update adds it: value is a malloc'ed text it takes over.
+ProfileEntry *ProfileNewAddedEntry(const char *name, std::size_t nameLength, char *value,
+                                   std::int32_t quoted);
+// Link at the end of the list and index; false (nothing linked) when memory ran out.
+bool ProfileAppendSection(ProfileFile *file, ProfileSection *section);
+bool ProfileAppendEntry(ProfileSection *section, ProfileEntry *entry);
+// Takes the section out of the list and the index (a later duplicate takes
+// its place); the caller frees it.
+void ProfileUnlinkSection(ProfileFile *file, ProfileSection *section);
+void ProfileFreeSection(const ProfileFile *file, ProfileSection *section);
 void ProfileFreeSections(ProfileFile *file);
 void ProfileFreeFile(ProfileFile *file);
+// Whether text lies in the file's own text (and so is not freed alone).
+bool ProfileIsFileText(const ProfileFile *file, const char *text);
+
+// --- Indexes beside the lists ---
+// Names hash and compare with the ASCII letters folded, nothing else.
+std::uint32_t ProfileHashName(const char *name, std::size_t length);
+bool ProfileSameName(const char *left, const char *right, std::size_t length);
+// The entry at a list position (from 0), or null past the end.
+ProfileEntry *ProfileEntryAt(const ProfileSection *section, std::uint32_t index);
+// The first entry (section) of that name, or null.
+ProfileEntry *ProfileIndexedEntry(const ProfileSection *section, const char *name,
+                                  std::size_t length, std::uint32_t hash);
+ProfileSection *ProfileIndexedSection(const ProfileFile *file, const char *name, std::size_t length,
+                                      std::uint32_t hash);
+// Indexes the entry at a list position when it is the first of its name;
+// false when memory ran out.
+bool ProfileIndexEntry(ProfileSection *section, std::uint32_t position, std::uint32_t hash);
+// Indexes all read entries at once, hashes[i] being that of readEntries[i].
+bool ProfileBuildEntryIndex(ProfileSection *section, const std::uint32_t *hashes);
+// Indexes a section appended to the list: the first of its name takes a
+// slot, a duplicate joins the chain of the first; false when memory ran out.
+bool ProfileIndexSection(ProfileFile *file, ProfileSection *section);
+// Before a section leaves the list: its next duplicate takes its place.
+void ProfileUnindexSection(ProfileFile *file, ProfileSection *section);
 
 // --- Text rules shared by the parser and the updates ---
 // White space as the "C" locale's isspace has it; bytes of 128 and above never are.
@@ -30,6 +67,14 @@ char *ProfileTrim(char *text);
 // Trims, then removes one enclosing pair of matching double or single quotes
 // (setting *quoted to 1), in place; answers the value's start.
 char *ProfilePrepareValue(char *text, std::int32_t *quoted);
+// The value within an already trimmed text: without one enclosing pair of
+// matching double or single quotes, when it has them.
+struct ProfileValueText {
+  std::size_t start;
+  std::size_t length;
+  std::int32_t quoted;
+};
+ProfileValueText ProfileUnquote(const char *value, std::size_t length);
 // A 32-bit strtoul: leading digits only, a minus negates modulo 2^32, values
 // beyond range give 4294967295, base 16 allows a 0x prefix.
 std::uint32_t ProfileParseNumber(const char *text, int base);
@@ -95,9 +140,9 @@ void ProfileClearLookAhead();
 
 // --- Updates on the records ---
 ProfileEntry *ProfileFindEntry(ProfileSection *section, const char *name);
-ProfileSection *ProfileFindSectionIn(ProfileFile *file, const char *name);
+ProfileSection *ProfileFindSectionIn(const ProfileFile *file, const char *name);
 ProfileSection *ProfileFindOrAddSection(ProfileFile *file, const char *name);
 ProfileSection *ProfileAddSection(ProfileFile *file, const char *name);
-ProfileEntry *ProfileSetEntry(ProfileSection *section, const char *name, const char *value);
-ProfileEntry *ProfileAddEntry(ProfileSection *section, const char *name, const char *value);
+ProfileEntry *ProfileSetEntry(const ProfileFile *file, ProfileSection *section, const char *name,
+                              const char *value);
 std::int32_t ProfileDeleteSection(ProfileFile *file, const char *name);

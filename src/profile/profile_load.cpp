@@ -36,7 +36,10 @@ bool ReadSections(ProfileFile *file, std::FILE *stream) {
     }
     ProfileSection *section = nullptr;
     while (ProfileReadSection(&section, &reader, file) != 0) {
-      ProfileAppendSection(file, section);
+      if (!ProfileAppendSection(file, section)) {
+        ProfileFreeSection(file, section);
+        reader.failed = true;
+      }
     }
     read = !reader.failed;
   }

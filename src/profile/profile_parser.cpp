@@ -134,9 +134,15 @@ std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader,
       continue;
     }
     std::int32_t stop = 0;
-    ProfileEntry *entry = ProfileParseEntry(reader->line, &stop);
-    if (entry != nullptr) {
-      ProfileAppendEntry(found, entry);
+    ProfileEntry *parsed = ProfileParseEntry(reader->line, &stop);
+    if (parsed != nullptr) {
+      ProfileEntry *entry =
+          ProfileNewAddedEntry(parsed->name, parsed->nameLength, parsed->value, parsed->quoted);
+      std::free(parsed->name);
+      std::free(parsed);
+      if (entry == nullptr || !ProfileAppendEntry(found, entry)) {
+        reader->failed = true;
+      }
     }
     if (stop != 0) {
       break;

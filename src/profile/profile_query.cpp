@@ -121,16 +121,36 @@ std::uint32_t ProfileGetHexNumber(const char *section, const char *entry,
   return value == nullptr ? defaultValue : ProfileParseNumber(value->value, 16);
 }
 
+namespace {
+
+// The section at a list position: the cursor answers the position it last
+// answered and the one after it at once; any other position walks.
+const ProfileSection *SectionAt(ProfileFile *file, std::uint32_t index) {
+  ProfileSection *section = file->cursorSection;
+  std::uint32_t at = file->cursorIndex;
+  if (section == nullptr || index < at) {
+    section = file->firstSection;
+    at = 0;
+  }
+  for (; section != nullptr && at < index; ++at) {
+    section = section->next;
+  }
+  if (section != nullptr) {
+    file->cursorSection = section;
+    file->cursorIndex = index;
+  }
+  return section;
+}
+
+} // namespace
+
 std::uint32_t ProfileGetSectionName(std::uint32_t index, char *buffer, std::uint32_t size,
                                     const char *path) {
   ProfileFile *file = nullptr;
   if (ProfileOpen(path, &file) == 0) {
     return 0;
   }
-  const ProfileSection *section = file->firstSection;
-  for (; section != nullptr && index > 0; --index) {
-    section = section->next;
-  }
+  const ProfileSection *section = SectionAt(file, index);
   return section == nullptr ? 0 : StoreName(section, buffer, size);
 }
 
@@ -147,9 +167,6 @@ std::uint32_t ProfileGetEntryName(std::uint32_t index, char *buffer, std::uint32
   if (section == nullptr) {
     return 0;
   }
-  const ProfileEntry *entry = section->firstEntry;
-  for (; entry != nullptr && index > 0; --index) {
-    entry = entry->next;
-  }
+  const ProfileEntry *entry = ProfileEntryAt(section, index);
   return entry == nullptr ? 0 : StoreName(entry, buffer, size);
 }

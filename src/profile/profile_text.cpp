@@ -26,16 +26,19 @@ char *ProfileTrim(char *text) {
   return text;
 }
 
-char *ProfilePrepareValue(char *text, std::int32_t *quoted) {
-  *quoted = 0;
-  char *value = ProfileTrim(text);
-  const std::size_t length = std::strlen(value);
+ProfileValueText ProfileUnquote(const char *value, std::size_t length) {
   if (length >= 2 && (value[0] == '"' || value[0] == '\'') && value[length - 1] == value[0]) {
-    value[length - 1] = '\0';
-    *quoted = 1;
-    return value + 1;
+    return {1, length - 2, 1};
   }
-  return value;
+  return {0, length, 0};
+}
+
+char *ProfilePrepareValue(char *text, std::int32_t *quoted) {
+  char *value = ProfileTrim(text);
+  const ProfileValueText prepared = ProfileUnquote(value, std::strlen(value));
+  value[prepared.start + prepared.length] = '\0';
+  *quoted = prepared.quoted;
+  return value + prepared.start;
 }
 
 namespace {
