@@ -4,6 +4,7 @@
 // rule of the lists holds; names hash and compare with ASCII letters folded.
 #include "profile/profile_internal.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -44,10 +45,10 @@ std::uint64_t TailWord(const char *p, std::size_t length) {
   return byte(0) | (byte(length / 2) << 8) | (byte(length - 1) << 16);
 }
 
+// One word into the hash state: rotated so that earlier words' high bits
+// take part in later products, then multiplied.
 std::uint64_t Mix(std::uint64_t state, std::uint64_t word) {
-  const unsigned __int128 product =
-      static_cast<unsigned __int128>(state ^ word) * 0x9E3779B97F4A7C15ull;
-  return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
+  return (((state << 5) | (state >> 59)) ^ word) * 0x517CC1B727220A95ull;
 }
 
 // The slot where a hash starts its probe: the hash scaled to the table.
@@ -154,17 +155,15 @@ void EmptySectionSlot(ProfileFile *file, std::uint32_t gap) {
 
 } // namespace
 
+// The high half of the last product: every byte of the name has reached it.
 std::uint32_t ProfileHashName(const char *name, std::size_t length) {
-  std::uint64_t state = 0x243F6A8885A308D3ull ^ (length * 0xBF58476D1CE4E5B9ull);
+  std::uint64_t state = length;
   const char *p = name;
   std::size_t left = length;
-  for (; left >= 8; p += 8, left -= 8) {
+  for (; left > 8; p += 8, left -= 8) {
     state = Mix(state, FoldWord(Load64(p)));
   }
-  if (left > 0) {
-    state = Mix(state, FoldWord(TailWord(p, left)));
-  }
-  state = Mix(state, 0xD6E8FEB86659FD93ull);
+  state = Mix(state, left == 0 ? 0 : FoldWord(left == 8 ? Load64(p) : TailWord(p, left)));
   return static_cast<std::uint32_t>(state >> 32);
 }
 
@@ -185,8 +184,55 @@ ProfileEntry *ProfileEntryAt(const ProfileSection *section, std::uint32_t index)
   return index < section->addedEntryCount ? section->addedEntries[index] : nullptr;
 }
 
-ProfileEntry *ProfileIndexedEntry(const ProfileSection *section, const char *name,
-                                  std::size_t length, std::uint32_t hash) {
+namespace {
+
+// Puts the entry at a list position into the table unless an earlier entry
+// of its name is there already.
+void PlaceFirstOfName(ProfileSection *section, std::uint32_t position, std::uint32_t hash) {
+  const ProfileEntry *entry = ProfileEntryAt(section, position);
+  ProfileEntrySlot *slots = section->entrySlots;
+  const std::uint32_t count = section->entrySlotCount;
+  std::uint32_t at = HomeSlot(hash, count);
+  for (; slots[at].position != 0; at = NextSlot(at, count)) {
+    if (slots[at].hash == hash) {
+      const ProfileEntry *indexed = ProfileEntryAt(section, slots[at].position - 1);
+      if (NamesMatch(indexed->name, indexed->nameLength, entry->name, entry->nameLength)) {
+        return;
+      }
+    }
+  }
+  slots[at] = {hash, position + 1};
+  ++section->indexedNames;
+}
+
+// A section's entry index is made at its first lookup, from the list; false
+// when memory ran out (lookups then walk the list).
+bool EnsureEntryIndex(ProfileSection *section) {
+  if (section->entrySlotCount != 0 || section->entryCount == 0) {
+    return true;
+  }
+  if (!ResizeEntrySlots(section, RoomyCount(section->entryCount))) {
+    return false;
+  }
+  for (std::uint32_t i = 0; i < section->entryCount; ++i) {
+    const ProfileEntry *entry = ProfileEntryAt(section, i);
+    PlaceFirstOfName(section, i, ProfileHashName(entry->name, entry->nameLength));
+  }
+  return true;
+}
+
+} // namespace
+
+ProfileEntry *ProfileIndexedEntry(ProfileSection *section, const char *name, std::size_t length,
+                                  std::uint32_t hash) {
+  if (!EnsureEntryIndex(section)) {
+    for (ProfileEntry *entry = section->firstEntry; entry != nullptr; entry = entry->next) {
+      if (NamesMatch(entry->name, entry->nameLength, name, length)) {
+        return entry;
+      }
+    }
+    return nullptr;
+  }
   const std::uint32_t count = section->entrySlotCount;
   if (count == 0) {
     return nullptr;
@@ -205,31 +251,14 @@ ProfileEntry *ProfileIndexedEntry(const ProfileSection *section, const char *nam
 }
 
 bool ProfileIndexEntry(ProfileSection *section, std::uint32_t position, std::uint32_t hash) {
-  const ProfileEntry *entry = ProfileEntryAt(section, position);
-  if (ProfileIndexedEntry(section, entry->name, entry->nameLength, hash) != nullptr) {
-    return true; // a duplicate: the first of its name keeps the slot
+  if (section->entrySlotCount == 0) {
+    return true; // not made yet: it will be made from the list, this entry included
   }
   if (Crowded(section->indexedNames + 1, section->entrySlotCount) &&
       !ResizeEntrySlots(section, RoomyCount(section->indexedNames + 1) * 2)) {
     return false;
   }
-  PlaceEntry(section->entrySlots, section->entrySlotCount, {hash, position + 1});
-  ++section->indexedNames;
-  return true;
-}
-
-bool ProfileBuildEntryIndex(ProfileSection *section, const std::uint32_t *hashes) {
-  const std::uint32_t count = section->readEntryCount;
-  if (!ResizeEntrySlots(section, RoomyCount(count))) {
-    return false;
-  }
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const ProfileEntry *entry = &section->readEntries[i];
-    if (ProfileIndexedEntry(section, entry->name, entry->nameLength, hashes[i]) == nullptr) {
-      PlaceEntry(section->entrySlots, section->entrySlotCount, {hashes[i], i + 1});
-      ++section->indexedNames;
-    }
-  }
+  PlaceFirstOfName(section, position, hash);
   return true;
 }
 

@@ -36,6 +36,8 @@ bool GrowAddedEntries(ProfileSection *section) {
 
 } // namespace
 
+std::uint64_t profileGeneration = 0;
+
 ProfileFile *ProfileNewFile(const char *path, std::int32_t loaded) {
   auto *file = static_cast<ProfileFile *>(std::calloc(1, sizeof(ProfileFile)));
   file->path = ProfileCopyText(path, std::strlen(path));
@@ -86,6 +88,7 @@ bool ProfileAppendSection(ProfileFile *file, ProfileSection *section) {
   }
   file->lastSection = section;
   ++file->sectionCount;
+  ProfileShapeChanged();
   return true;
 }
 
@@ -107,10 +110,12 @@ bool ProfileAppendEntry(ProfileSection *section, ProfileEntry *entry) {
   }
   section->lastEntry = entry;
   ++section->entryCount;
+  ProfileShapeChanged();
   return true;
 }
 
 void ProfileUnlinkSection(ProfileFile *file, ProfileSection *section) {
+  ProfileShapeChanged();
   ProfileUnindexSection(file, section);
   if (section->previous == nullptr) {
     file->firstSection = section->next;
@@ -150,6 +155,7 @@ void ProfileFreeSection(const ProfileFile *file, ProfileSection *section) {
 }
 
 void ProfileFreeSections(ProfileFile *file) {
+  ProfileShapeChanged();
   ProfileSection *section = file->firstSection;
   while (section != nullptr) {
     ProfileSection *next = section->next;
@@ -167,12 +173,21 @@ void ProfileFreeSections(ProfileFile *file) {
   file->cursorIndex = 0;
 }
 
-void ProfileFreeFile(ProfileFile *file) {
-  ProfileFreeSections(file);
+void ProfileFreeText(ProfileFile *file) {
   if (file->text != file->bytes) {
     std::free(file->text);
   }
   std::free(file->bytes);
+  file->text = nullptr;
+  file->textSize = 0;
+  file->bytes = nullptr;
+  file->byteCount = 0;
+}
+
+void ProfileFreeFile(ProfileFile *file) {
+  ProfileShapeChanged();
+  ProfileFreeSections(file);
+  ProfileFreeText(file);
   std::free(file->path);
   std::free(file);
 }

@@ -3,10 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-bool ProfileIsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 char *ProfileCopyText(const char *text, std::size_t length) {
   auto *copy = static_cast<char *>(std::malloc(length + 1));
   std::memcpy(copy, text, length);
@@ -24,13 +20,6 @@ char *ProfileTrim(char *text) {
   }
   text[length] = '\0';
   return text;
-}
-
-ProfileValueText ProfileUnquote(const char *value, std::size_t length) {
-  if (length >= 2 && (value[0] == '"' || value[0] == '\'') && value[length - 1] == value[0]) {
-    return {1, length - 2, 1};
-  }
-  return {0, length, 0};
 }
 
 char *ProfilePrepareValue(char *text, std::int32_t *quoted) {

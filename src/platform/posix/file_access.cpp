@@ -209,3 +209,21 @@ void EndFileReplacement(FileReplacement *replacement) {
   }
   delete replacement;
 }
+
+namespace {
+FileSizeProbe fileSizeProbe = nullptr;
+} // namespace
+
+bool OpenFileSize(std::FILE *stream, unsigned long long *size) {
+  struct stat status {};
+  const bool known = fstat(fileno(stream), &status) == 0 && status.st_size >= 0;
+  *size = known ? static_cast<unsigned long long>(status.st_size) : 0;
+  if (fileSizeProbe != nullptr) {
+    fileSizeProbe(stream);
+  }
+  return known;
+}
+
+void SetFileSizeProbe(FileSizeProbe probe) {
+  fileSizeProbe = probe;
+}
