@@ -156,6 +156,12 @@ std::int32_t ProfileSetString(const char *section, const char *entry, const char
   if (ProfileOpen(path, &file) == 0 || IsEmpty(section)) {
     return 0;
   }
+  // Text that reading had to replace is not the file's: writing it back
+  // would destroy what the replaced characters were. Such a file is left as
+  // it is.
+  if (file->textReplaced != 0) {
+    return 0;
+  }
   // Any of these would be written back as lines that read back differently.
   if (HoldsLineBreak(section) || HoldsLineBreak(entry) || HoldsLineBreak(value)) {
     return 0;
