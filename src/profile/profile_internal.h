@@ -35,6 +35,9 @@ void ProfileFreeSections(ProfileFile *file);
 // Frees the file's bytes and text (after its sections, which point into them).
 void ProfileFreeText(ProfileFile *file);
 void ProfileFreeFile(ProfileFile *file);
+// Remembers where a section read from a file kept in its layout stood, as it
+// is deleted; false when memory ran out (the section must then stay).
+bool ProfileNoteDeletedSection(ProfileFile *file, const ProfileSection *section);
 // Whether text lies in the file's own text (and so is not freed alone).
 bool ProfileIsFileText(const ProfileFile *file, const char *text);
 
@@ -246,3 +249,12 @@ ProfileSection *ProfileAddSection(ProfileFile *file, const char *name);
 ProfileEntry *ProfileSetEntry(const ProfileFile *file, ProfileSection *section, const char *name,
                               const char *value);
 std::int32_t ProfileDeleteSection(ProfileFile *file, const char *name);
+
+// --- Keep-layout write-back (profile_layout_writer.cpp) ---
+// The file's own bytes with only the lines of what changed rewritten, for a
+// record read under keep-layout; false when a write or a conversion failed.
+bool ProfilePutKeptLayout(std::FILE *stream, const ProfileFile *file);
+// Whether text can go into the record's file as it is set: always, but for a
+// UTF-16 file kept in its layout, only text that converts from the ANSI code
+// page without loss, since its lines are written as UTF-16.
+bool ProfileTextFitsFile(const ProfileFile *file, const char *text);

@@ -153,7 +153,9 @@ std::int32_t ProfileWrite(ProfileFile *file, const char *path) {
     ReportCouldNotOpen();
     return 0;
   }
-  const bool sectionsWritten = PutSections(FileReplacementStream(replacement), file);
+  std::FILE *stream = FileReplacementStream(replacement);
+  const bool sectionsWritten =
+      file->layoutKept != 0 ? ProfilePutKeptLayout(stream, file) : PutSections(stream, file);
   const bool written = FinishFileReplacementWrite(replacement) && sectionsWritten;
   const bool placed = written && CommitWithRetries(replacement);
   EndFileReplacement(replacement);
