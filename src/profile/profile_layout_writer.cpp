@@ -288,17 +288,23 @@ void CopyUpToValue(LayoutOutput *out, std::size_t start, std::size_t valueStart)
   Copy(out, piece, valueStart);
 }
 
-bool ValueChanged(const ProfileEntry &entry, const ProfileSpan &span) {
-  return entry.value != span.readValue &&
-         (entry.quoted != span.readQuoted || std::strcmp(entry.value, span.readValue) != 0);
+// Told by length, since the value read may stand in the file's bytes as
+// read, without its zero byte.
+bool ValueChanged(const ProfileFile *file, const ProfileEntry &entry, const ProfileSpan &span) {
+  const char *read = ProfileReadValue(file, entry, span);
+  if (entry.value == read) {
+    return false;
+  }
+  return entry.quoted != span.readQuoted || std::strlen(entry.value) != span.readValueLength ||
+         std::memcmp(entry.value, read, span.readValueLength) != 0;
 }
 
 // One line for an entry whose value changed, ending as its last line did.
 void RewriteEntry(LayoutOutput *out, const ProfileEntry &entry, const ProfileSpan &span) {
-  CopyUpToValue(out, span.lineStart, span.valueStart);
+  CopyUpToValue(out, span.lineStart, span.valueStart());
   PutValue(out, &entry);
-  const std::size_t ending = LineEndLength(out->file, span.lineStart, span.lineEnd);
-  Copy(out, span.lineEnd - ending, span.lineEnd);
+  const std::size_t ending = LineEndLength(out->file, span.lineStart, span.lineEnd());
+  Copy(out, span.lineEnd() - ending, span.lineEnd());
   if (ending == 0) {
     out->atLineStart = false;
   }
@@ -328,15 +334,15 @@ void PutAddedSection(LayoutOutput *out, const ProfileSection *section) {
 void PutReadSection(LayoutOutput *out, const ProfileSection *section, std::size_t start,
                     std::size_t end) {
   std::size_t position = start;
-  std::size_t lastEntryLineEnd = section->headerSpan.lineEnd;
+  std::size_t lastEntryLineEnd = section->headerSpan.lineEnd();
   for (std::uint32_t i = 0; i < section->readEntryCount; ++i) {
     const ProfileSpan &span = section->readEntrySpans[i];
-    if (ValueChanged(section->readEntries[i], span)) {
+    if (ValueChanged(out->file, section->readEntries[i], span)) {
       Copy(out, position, span.lineStart);
       RewriteEntry(out, section->readEntries[i], span);
-      position = span.lineEnd;
+      position = span.lineEnd();
     }
-    lastEntryLineEnd = span.lineEnd;
+    lastEntryLineEnd = span.lineEnd();
   }
   if (section->addedEntryCount > 0) {
     Copy(out, position, lastEntryLineEnd);
@@ -396,9 +402,31 @@ void PutReadSections(LayoutOutput *out, const std::size_t *deleted) {
   Copy(out, position, TextEnd(file));
 }
 
-} // namespace
+// Calls put(place, byte) for every zero byte that ends a read name or value
+// of the sections still there, in the file's bytes, with the byte it took
+// the place of. Lines whose text was copied have none.
+template <typename Put> void ForEachTerminator(ProfileFile *file, Put put) {
+  for (ProfileSection *section = file->firstSection; section != nullptr; section = section->next) {
+    if (section->readFromFile == 0) {
+      continue;
+    }
+    if (section->headerSpan.copied == 0) {
+      put(section->name + section->nameLength, section->headerSpan.nameEndByte);
+    }
+    for (std::uint32_t i = 0; i < section->readEntryCount; ++i) {
+      const ProfileEntry &entry = section->readEntries[i];
+      const ProfileSpan &span = section->readEntrySpans[i];
+      if (span.copied == 0) {
+        put(entry.name + entry.nameLength, span.nameEndByte);
+        // In place, the value read begins at the span's value start.
+        put(file->bytes + span.valueStart() + span.readQuoted + span.readValueLength,
+            span.valueEndByte);
+      }
+    }
+  }
+}
 
-bool ProfilePutKeptLayout(std::FILE *stream, const ProfileFile *file) {
+bool PutKeptLayout(std::FILE *stream, const ProfileFile *file) {
   LayoutOutput out{};
   out.stream = stream;
   out.file = file;
@@ -425,6 +453,25 @@ bool ProfilePutKeptLayout(std::FILE *stream, const ProfileFile *file) {
   std::free(out.units);
   std::free(out.buffer);
   return !failed;
+}
+
+} // namespace
+
+void ProfileRestoreFileBytes(ProfileFile *file) {
+  ForEachTerminator(file, [](char *place, char byte) { *place = byte; });
+}
+
+void ProfileTerminateFileText(ProfileFile *file) {
+  ForEachTerminator(file, [](char *place, char) { *place = '\0'; });
+}
+
+// The file's bytes are put back as read for the write (the read names and
+// values are not used meanwhile), and ended again afterwards.
+bool ProfilePutKeptLayout(std::FILE *stream, ProfileFile *file) {
+  ProfileRestoreFileBytes(file);
+  const bool written = PutKeptLayout(stream, file);
+  ProfileTerminateFileText(file);
+  return written;
 }
 
 bool ProfileTextFitsFile(const ProfileFile *file, const char *text) {
