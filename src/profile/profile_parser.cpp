@@ -1,5 +1,7 @@
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -53,7 +55,7 @@ bool TakeLookAhead(ProfileReader *reader) {
   }
   const std::size_t length = std::strlen(lookAheadLine);
   if (length + 1 > reader->lineCapacity) {
-    char *grown = static_cast<char *>(std::realloc(reader->line, length + 1));
+    char *grown = static_cast<char *>(FallibleRealloc(reader->line, length + 1));
     if (grown == nullptr) {
       reader->failed = true;
       ProfileClearLookAhead();

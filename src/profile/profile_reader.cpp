@@ -4,6 +4,9 @@
 // 16-bit units. Lines of any length are read whole.
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
+#include "platform/file_access.h"
+
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -14,11 +17,8 @@ constexpr std::size_t ChunkSize = 65536;
 
 bool FillChunk(ProfileReader *reader) {
   reader->chunkPosition = 0;
-  reader->chunkLength = std::fread(reader->chunk, 1, ChunkSize, reader->stream);
-  if (reader->chunkLength == 0 && std::ferror(reader->stream)) {
-    reader->failed = true;
-  }
-  return reader->chunkLength > 0;
+  reader->chunkLength = ReadFileBlock(reader->stream, reader->chunk, ChunkSize, &reader->failed);
+  return reader->chunkLength > 0 && !reader->failed;
 }
 
 int NextByte(ProfileReader *reader) {
@@ -45,7 +45,7 @@ bool ReserveLine(ProfileReader *reader, std::size_t offset, std::size_t needed) 
   while (capacity < wanted) {
     capacity *= 2;
   }
-  auto *grown = static_cast<char *>(std::realloc(reader->line, capacity));
+  auto *grown = static_cast<char *>(FallibleRealloc(reader->line, capacity));
   if (grown == nullptr) {
     reader->failed = true;
     return false;
@@ -63,7 +63,7 @@ bool ReserveUnits(ProfileReader *reader, std::size_t wanted) {
   while (capacity < wanted) {
     capacity *= 2;
   }
-  auto *grown = static_cast<WCHAR *>(std::realloc(reader->units, capacity * sizeof(WCHAR)));
+  auto *grown = static_cast<WCHAR *>(FallibleRealloc(reader->units, capacity * sizeof(WCHAR)));
   if (grown == nullptr) {
     reader->failed = true;
     return false;
@@ -168,8 +168,8 @@ char *ReadUtf16Line(ProfileReader *reader, std::size_t offset) {
 bool ProfileReaderStart(ProfileReader *reader, std::FILE *stream) {
   *reader = ProfileReader{};
   reader->stream = stream;
-  reader->chunk = static_cast<unsigned char *>(std::malloc(ChunkSize));
-  reader->line = static_cast<char *>(std::malloc(ProfileLineStartSize));
+  reader->chunk = static_cast<unsigned char *>(FallibleMalloc(ChunkSize));
+  reader->line = static_cast<char *>(FallibleMalloc(ProfileLineStartSize));
   reader->lineCapacity = ProfileLineStartSize;
   return reader->chunk != nullptr && reader->line != nullptr;
 }

@@ -1,24 +1,57 @@
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
 #include "platform/file_access.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
+// The new contents gather in one buffer and go to the temporary file in
+// blocks of its size.
+constexpr std::size_t SinkCapacity = 64 * 1024;
+
+struct Sink {
+  FileReplacement *replacement;
+  char *buffer;
+  std::size_t used;
+};
+
+bool Drain(Sink *out) {
+  const bool written =
+      out->used == 0 || WriteFileReplacement(out->replacement, out->buffer, out->used);
+  out->used = 0;
+  return written;
+}
+
+bool PutBytes(Sink *out, const char *bytes, std::size_t length) {
+  while (length > 0) {
+    if (out->used == SinkCapacity && !Drain(out)) {
+      return false;
+    }
+    const std::size_t room = SinkCapacity - out->used;
+    const std::size_t taken = length < room ? length : room;
+    std::memcpy(out->buffer + out->used, bytes, taken);
+    out->used += taken;
+    bytes += taken;
+    length -= taken;
+  }
+  return true;
+}
+
 // Writes text with every line feed as CR LF, as profile files are Windows
 // text files on every build.
-bool Put(std::FILE *out, const char *text) {
+bool Put(Sink *out, const char *text) {
   for (const char *lineFeed = std::strchr(text, '\n'); lineFeed != nullptr;
        lineFeed = std::strchr(text, '\n')) {
-    const auto length = static_cast<std::size_t>(lineFeed - text);
-    if (std::fwrite(text, 1, length, out) != length || std::fputs("\r\n", out) < 0) {
+    if (!PutBytes(out, text, static_cast<std::size_t>(lineFeed - text)) ||
+        !PutBytes(out, "\r\n", 2)) {
       return false;
     }
     text = lineFeed + 1;
   }
-  const std::size_t length = std::strlen(text);
-  return std::fwrite(text, 1, length, out) == length;
+  return PutBytes(out, text, std::strlen(text));
 }
 
 // Read back with continuation on, a line ending in a backslash would swallow
@@ -31,13 +64,13 @@ bool NeedsGuardSpace(const ProfileFile *file, const ProfileEntry *entry) {
   return *CharPrevA(entry->value, end) == '\\';
 }
 
-bool PutEntry(std::FILE *out, const ProfileFile *file, const ProfileEntry *entry) {
+bool PutEntry(Sink *out, const ProfileFile *file, const ProfileEntry *entry) {
   const char *quote = entry->quoted == 1 ? "\"" : "";
   return Put(out, entry->name) && Put(out, "=") && Put(out, quote) && Put(out, entry->value) &&
          Put(out, quote) && Put(out, NeedsGuardSpace(file, entry) ? " " : "") && Put(out, "\n");
 }
 
-bool PutSections(std::FILE *out, const ProfileFile *file) {
+bool PutSections(Sink *out, const ProfileFile *file) {
   for (const ProfileSection *section = file->firstSection; section != nullptr;
        section = section->next) {
     if (!Put(out, "[") || !Put(out, section->name) || !Put(out, "]\n")) {
@@ -53,6 +86,13 @@ bool PutSections(std::FILE *out, const ProfileFile *file) {
     }
   }
   return true;
+}
+
+bool WriteContents(FileReplacement *replacement, const ProfileFile *file) {
+  Sink sink = {replacement, static_cast<char *>(FallibleMalloc(SinkCapacity)), 0};
+  const bool written = sink.buffer != nullptr && PutSections(&sink, file) && Drain(&sink);
+  std::free(sink.buffer);
+  return written;
 }
 
 void ReportCouldNotOpen() {
@@ -107,7 +147,7 @@ std::int32_t ProfileWrite(ProfileFile *file, const char *path) {
     ReportCouldNotOpen();
     return 0;
   }
-  const bool sectionsWritten = PutSections(FileReplacementStream(replacement), file);
+  const bool sectionsWritten = WriteContents(replacement, file);
   const bool written = FinishFileReplacementWrite(replacement) && sectionsWritten;
   const bool placed = written && CommitWithRetries(replacement);
   EndFileReplacement(replacement);

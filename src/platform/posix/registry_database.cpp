@@ -1,5 +1,6 @@
 #include "platform/posix/registry_database.h"
 
+#include "platform/posix/fault_errors.h"
 #include "platform/posix/registry_location.h"
 #include "platform/posix/win32_registry.h"
 
@@ -73,15 +74,31 @@ void AbandonInherited(Connection &connection) {
   connection.statements.clear();
 }
 
+// Every step and script of the registry goes through these two, so that a
+// test can fail any one of them.
+int StepStatement(sqlite3_stmt *statement) {
+  if (const auto fault = InjectedFault(FaultKind::SqliteStep)) {
+    return posix_faults::SqliteResultOf(*fault);
+  }
+  return sqlite3_step(statement);
+}
+
+int RunScript(sqlite3 *handle, const char *sql) {
+  if (const auto fault = InjectedFault(FaultKind::SqliteStep)) {
+    return posix_faults::SqliteResultOf(*fault);
+  }
+  return sqlite3_exec(handle, sql, nullptr, nullptr, nullptr);
+}
+
 LONG Execute(sqlite3 *handle, const char *sql) {
-  return ErrorFromSqlite(sqlite3_exec(handle, sql, nullptr, nullptr, nullptr));
+  return ErrorFromSqlite(RunScript(handle, sql));
 }
 
 LONG ReadNumber(sqlite3 *handle, const char *sql, std::int64_t &number) {
   sqlite3_stmt *statement = nullptr;
   int result = sqlite3_prepare_v2(handle, sql, -1, &statement, nullptr);
   if (result == SQLITE_OK) {
-    result = sqlite3_step(statement);
+    result = StepStatement(statement);
     number = result == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : 0;
   }
   sqlite3_finalize(statement);
@@ -177,6 +194,14 @@ LONG Connect(sqlite3 *&handle) {
   return ERROR_SUCCESS;
 }
 
+void Disconnect() {
+  Connection &connection = TheConnection();
+  if (connection.handle && connection.owner != getpid()) {
+    AbandonInherited(connection);
+  }
+  connection.Close();
+}
+
 LONG ErrorFromSqlite(int result) {
   switch (result & 0xFF) {
   case SQLITE_OK:
@@ -244,7 +269,7 @@ Statement &Statement::Bind(int index, const std::string &bytes) {
 }
 
 int Statement::Step() {
-  return statement ? sqlite3_step(statement) : prepareResult;
+  return statement ? StepStatement(statement) : prepareResult;
 }
 
 std::int64_t Statement::Integer(int column) const {
@@ -264,9 +289,12 @@ LONG Run(Statement &statement) {
   return ErrorFromSqlite(result);
 }
 
+// A transaction that cannot be rolled back would stay open on the
+// connection and refuse every later write; closing the connection ends it.
 Transaction::~Transaction() {
-  if (open) {
-    sqlite3_exec(connection, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (open && RunScript(connection, "ROLLBACK") != SQLITE_OK &&
+      sqlite3_get_autocommit(connection) == 0) {
+    Disconnect();
   }
 }
 

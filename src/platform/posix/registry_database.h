@@ -30,6 +30,10 @@ std::mutex &RegistryLock();
 // connection must not cross a fork). A failed open is retried at the next call.
 LONG Connect(sqlite3 *&connection);
 
+// Closes the connection, which rolls back whatever it had open; the next call
+// opens the database anew.
+void Disconnect();
+
 // The Win32 error for an SQLite result code.
 LONG ErrorFromSqlite(int result);
 

@@ -1,0 +1,250 @@
+// Every step of loading and of writing back a profile file fails in turn.
+// Each time the failure must show in the answer and nothing stored may be
+// lost: the file on disk stays as it was, no temporary file is left, and the
+// next attempt succeeds.
+#include "../profile/profile_fixture.h"
+#include "fault_walk.h"
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+// How many folder syncs one write-back makes on this build (tests/faults/<platform>/).
+std::uint64_t FolderSyncsPerWriteBack();
+
+namespace {
+
+constexpr char ChangedSection[] = "section7";
+constexpr char ChangedEntry[] = "entry3";
+constexpr char ChangedValue[] = "changed";
+
+// About 250 KB in the form the writer gives, with one value as generated or
+// changed; several of the writer's blocks, several of the reader's chunks.
+std::string GeneratedProfile(bool changed) {
+  std::mt19937 random(1301);
+  std::string text;
+  for (int s = 0; s < 40; ++s) {
+    const std::string section = "section" + std::to_string(s);
+    text += "[" + section + "]\r\n";
+    for (int e = 0; e < 80; ++e) {
+      const std::string entry = "entry" + std::to_string(e);
+      const std::size_t length = 20 + random() % 80;
+      const char letter = static_cast<char>('a' + random() % 26);
+      const bool isChanged = changed && section == ChangedSection && entry == ChangedEntry;
+      text += entry + "=" + (isChanged ? std::string(ChangedValue) : std::string(length, letter));
+      text += "\r\n";
+    }
+    text += "\r\n";
+  }
+  return text;
+}
+
+const std::vector<FaultError> NonRetryableErrors = {FaultError::DeviceError, FaultError::DiskFull};
+
+class FaultWalk : public ProfileTest {
+protected:
+  void SetUp() override {
+    ProfileTest::SetUp();
+    DisarmFaults();
+    path = Path("walk.ini");
+    oldBytes = GeneratedProfile(false);
+    newBytes = GeneratedProfile(true);
+  }
+
+  void TearDown() override {
+    DisarmFaults();
+    ProfileTest::TearDown();
+  }
+
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto &item : std::filesystem::directory_iterator(folder)) {
+      names.push_back(item.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // The old file on disk, its record cached and changed in memory.
+  void PrepareChange() {
+    ProfileRelease(path.c_str());
+    WriteBytes(path, oldBytes);
+    ASSERT_EQ(ProfileSetString(ChangedSection, ChangedEntry, ChangedValue, path.c_str()), 1);
+  }
+
+  std::int32_t FlushQuietly() {
+    ::testing::internal::CaptureStdout();
+    const std::int32_t flushed = ProfileFlush(path.c_str());
+    ::testing::internal::GetCapturedStdout();
+    return flushed;
+  }
+
+  bool RecordIsDirty() {
+    ProfileFile *record = nullptr;
+    return ProfileOpen(path.c_str(), &record) == 1 && record->dirty == 1;
+  }
+
+  void ExpectOnlyTheTarget() { EXPECT_EQ(Names(), std::vector<std::string>{"walk.ini"}); }
+
+  // The write-back's call of kind number n fails with error.
+  void FailOneStep(FaultKind kind, std::uint64_t n, FaultError error) {
+    SCOPED_TRACE(std::string(FaultKindName(kind)) + " #" + std::to_string(n) + ", " +
+                 FaultErrorName(error));
+    PrepareChange();
+    const std::uint64_t waits = ProfileRetryWaitsTaken();
+    ArmFault(kind, n, error);
+    const std::int32_t flushed = FlushQuietly();
+    EXPECT_EQ(FaultsStruck(), 1u);
+    DisarmFaults();
+    EXPECT_EQ(flushed, 0);
+    EXPECT_EQ(ProfileRetryWaitsTaken(), waits) << "no wait for what no other process can end";
+    // Once renamed, the new file cannot be taken back: it is whole, but the
+    // failure still shows, and the record stays changed to be written again.
+    const std::string &expected = kind == FaultKind::FolderSync ? newBytes : oldBytes;
+    EXPECT_TRUE(ReadBytes(path) == expected) << "the file on disk is neither whole nor the old one";
+    ExpectOnlyTheTarget();
+    EXPECT_TRUE(RecordIsDirty());
+    EXPECT_EQ(Get(path, ChangedSection, ChangedEntry), ChangedValue);
+
+    EXPECT_EQ(FlushQuietly(), 1);
+    EXPECT_FALSE(RecordIsDirty());
+    EXPECT_TRUE(ReadBytes(path) == newBytes) << "the next write-back did not write the change";
+    ExpectOnlyTheTarget();
+  }
+
+  std::string path;
+  std::string oldBytes;
+  std::string newBytes;
+};
+
+TEST_F(FaultWalk, EveryStepOfAWriteBackFailsInTurnAndLosesNothing) {
+  PrepareChange();
+  DisarmFaults();
+  ASSERT_EQ(ProfileFlush(path.c_str()), 1);
+  const FaultCensus census = FaultCensus::Take();
+  ASSERT_TRUE(ReadBytes(path) == newBytes);
+
+  // Every step of a write-back, and nothing else.
+  EXPECT_EQ(census[FaultKind::Open], 1u) << "creating the temporary file";
+  EXPECT_EQ(census[FaultKind::Allocation], 1u) << "the writer's buffer";
+  EXPECT_GE(census[FaultKind::Write], 3u) << "a file of several blocks";
+  EXPECT_EQ(census[FaultKind::Flush], 1u);
+  EXPECT_EQ(census[FaultKind::Close], 1u);
+  EXPECT_EQ(census[FaultKind::Replace], 1u);
+  EXPECT_EQ(census[FaultKind::FolderSync], FolderSyncsPerWriteBack());
+  EXPECT_EQ(census[FaultKind::Read], 0u);
+  EXPECT_EQ(census[FaultKind::SqliteStep], 0u);
+
+  std::uint64_t steps = 0;
+  std::uint64_t failures = 0;
+  for (std::size_t i = 0; i < FaultKindCount; ++i) {
+    for (std::uint64_t n = 1; n <= census[FaultKindAt(i)]; ++n) {
+      for (FaultError error : NonRetryableErrors) {
+        FailOneStep(FaultKindAt(i), n, error);
+        ++failures;
+      }
+      ++steps;
+    }
+  }
+  EXPECT_EQ(steps, census.Total());
+  EXPECT_EQ(failures, 2 * steps);
+  EXPECT_GE(steps, 8u);
+  ReportWalk("write-back", steps, census);
+}
+
+TEST_F(FaultWalk, AFullDiskWhileWritingLeavesTheOldFileAndAnswersFailure) {
+  PrepareChange();
+  ProfileFile *record = nullptr;
+  ASSERT_EQ(ProfileOpen(path.c_str(), &record), 1);
+  const std::uint64_t waits = ProfileRetryWaitsTaken();
+  ArmFault(FaultKind::Write, 2, FaultError::DiskFull);
+  EXPECT_EQ(ProfileWrite(record, path.c_str()), 0);
+  EXPECT_EQ(FaultsStruck(), 1u);
+  DisarmFaults();
+  EXPECT_EQ(ProfileRetryWaitsTaken(), waits);
+  EXPECT_TRUE(ReadBytes(path) == oldBytes);
+  ExpectOnlyTheTarget();
+  // Space found again, leaving the cache writes the change.
+  ProfileRelease(path.c_str());
+  EXPECT_TRUE(ReadBytes(path) == newBytes);
+  ExpectOnlyTheTarget();
+}
+
+TEST_F(FaultWalk, AFailureAnotherProcessCanEndIsWaitedForThenTheWriteBackSucceeds) {
+  const struct {
+    FaultKind kind;
+    std::uint64_t failures;
+  } cases[] = {{FaultKind::Open, 1}, {FaultKind::Replace, 2}};
+  for (const auto &retried : cases) {
+    SCOPED_TRACE(FaultKindName(retried.kind));
+    PrepareChange();
+    const std::uint64_t waits = ProfileRetryWaitsTaken();
+    ArmFault(retried.kind, 1, FaultError::Busy, retried.failures);
+    EXPECT_EQ(FlushQuietly(), 1);
+    EXPECT_EQ(FaultsStruck(), retried.failures);
+    DisarmFaults();
+    EXPECT_EQ(ProfileRetryWaitsTaken() - waits, retried.failures);
+    EXPECT_TRUE(ReadBytes(path) == newBytes);
+    ExpectOnlyTheTarget();
+  }
+}
+
+TEST_F(FaultWalk, AFailureOutlastingEveryAttemptAnswersFailureAfterTenWaits) {
+  PrepareChange();
+  const std::uint64_t waits = ProfileRetryWaitsTaken();
+  ArmFault(FaultKind::Open, 1, FaultError::Busy, 1000);
+  EXPECT_EQ(FlushQuietly(), 0);
+  EXPECT_EQ(FaultsStruck(), 10u);
+  DisarmFaults();
+  EXPECT_EQ(ProfileRetryWaitsTaken() - waits, 10u);
+  EXPECT_TRUE(ReadBytes(path) == oldBytes);
+  ExpectOnlyTheTarget();
+  EXPECT_EQ(FlushQuietly(), 1);
+  EXPECT_TRUE(ReadBytes(path) == newBytes);
+}
+
+TEST_F(FaultWalk, EveryStepOfLoadingAFileFailsInTurnAndNothingIsCached) {
+  // A line longer than the reader's first line buffer makes it grow.
+  const std::string longLine(40000, 'x');
+  const std::string bytes = oldBytes + "[long]\r\nline=" + longLine + "\r\n\r\n";
+  WriteBytes(path, bytes);
+  DisarmFaults();
+  ASSERT_EQ(ProfileOpen(path.c_str(), nullptr), 1);
+  const FaultCensus census = FaultCensus::Take();
+  ProfileRelease(path.c_str());
+
+  EXPECT_EQ(census[FaultKind::Open], 1u);
+  EXPECT_GE(census[FaultKind::Read], 4u) << "a file of several chunks";
+  EXPECT_GE(census[FaultKind::Allocation], 3u) << "the chunk, the line, the line grown";
+  EXPECT_EQ(census.Total(),
+            census[FaultKind::Open] + census[FaultKind::Read] + census[FaultKind::Allocation]);
+
+  const std::string expectedValue = Get(path, ChangedSection, ChangedEntry);
+  ProfileRelease(path.c_str());
+  std::uint64_t steps = 0;
+  for (FaultKind kind : {FaultKind::Open, FaultKind::Read, FaultKind::Allocation}) {
+    for (std::uint64_t n = 1; n <= census[kind]; ++n, ++steps) {
+      SCOPED_TRACE(std::string(FaultKindName(kind)) + " #" + std::to_string(n));
+      const std::uint64_t waits = ProfileRetryWaitsTaken();
+      ArmFault(kind, n,
+               kind == FaultKind::Allocation ? FaultError::OutOfMemory : FaultError::DeviceError);
+      ProfileFile *record = nullptr;
+      EXPECT_EQ(ProfileOpen(path.c_str(), &record), 0);
+      EXPECT_EQ(FaultsStruck(), 1u);
+      DisarmFaults();
+      // Half a file is never cached, where a write-back would lose the rest.
+      EXPECT_EQ(record, nullptr);
+      EXPECT_EQ(profileCache.count, 0u);
+      EXPECT_EQ(ProfileRetryWaitsTaken(), waits);
+      EXPECT_TRUE(ReadBytes(path) == bytes);
+
+      EXPECT_EQ(Get(path, "long", "line"), longLine);
+      EXPECT_EQ(Get(path, ChangedSection, ChangedEntry), expectedValue);
+      ProfileRelease(path.c_str());
+    }
+  }
+  EXPECT_EQ(steps, census.Total());
+  ReportWalk("load", steps, census);
+}
+
+} // namespace
