@@ -36,7 +36,7 @@ int StepStatement(sqlite3_stmt *statement);
 int RunScript(sqlite3 *connection, const char *sql);
 
 // Closes the connection, which rolls back whatever it had open; the next call
-// opens the database anew.
+// opens the database anew. The caller holds the registry lock.
 void Disconnect();
 
 // The Win32 error for an SQLite result code.
