@@ -18,7 +18,7 @@ constexpr char ChangedSection[] = "section7";
 constexpr char ChangedEntry[] = "entry3";
 constexpr char ChangedValue[] = "changed";
 
-// About 250 KB in the form the writer gives, with one value as generated or
+// About 220 KB in the form the writer gives, with one value as generated or
 // changed; several of the writer's blocks, several of the reader's chunks.
 std::string GeneratedProfile(bool changed) {
   std::mt19937 random(1301);
@@ -72,10 +72,13 @@ protected:
     ASSERT_EQ(ProfileSetString(ChangedSection, ChangedEntry, ChangedValue, path.c_str()), 1);
   }
 
-  std::int32_t FlushQuietly() {
+  std::int32_t FlushQuietly(std::string *printed = nullptr) {
     ::testing::internal::CaptureStdout();
     const std::int32_t flushed = ProfileFlush(path.c_str());
-    ::testing::internal::GetCapturedStdout();
+    const std::string output = ::testing::internal::GetCapturedStdout();
+    if (printed != nullptr) {
+      *printed = output;
+    }
     return flushed;
   }
 
@@ -93,10 +96,15 @@ protected:
     PrepareChange();
     const std::uint64_t waits = ProfileRetryWaitsTaken();
     ArmFault(kind, n, error);
-    const std::int32_t flushed = FlushQuietly();
+    std::string printed;
+    const std::int32_t flushed = FlushQuietly(&printed);
     EXPECT_EQ(FaultsStruck(), 1u);
     DisarmFaults();
     EXPECT_EQ(flushed, 0);
+    // The one message: the file could not be opened, or not put in its place.
+    const bool placing =
+        kind == FaultKind::Open || kind == FaultKind::Replace || kind == FaultKind::FolderSync;
+    EXPECT_EQ(printed, placing ? "COULDN'T OPEN FILE\n" : "");
     EXPECT_EQ(ProfileRetryWaitsTaken(), waits) << "no wait for what no other process can end";
     // Once renamed, the new file cannot be taken back: it is whole, but the
     // failure still shows, and the record stays changed to be written again.

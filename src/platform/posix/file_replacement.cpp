@@ -181,6 +181,16 @@ int CloseFile(int descriptor) {
   return fault ? posix_faults::ErrnoOf(*fault) : error;
 }
 
+int RenameIntoPlace(const FileReplacement &replacement) {
+  if (const auto fault = InjectedFault(FaultKind::Replace)) {
+    return posix_faults::ErrnoOf(*fault);
+  }
+  return renameat(replacement.folder, replacement.temporary.name.c_str(), replacement.folder,
+                  replacement.name.c_str()) == 0
+             ? 0
+             : errno;
+}
+
 // The new name is durable only once the folder is on disk as well. A folder
 // opened only to be written in (O_PATH) cannot be synced, nor can folders on
 // some file systems: neither is a failure.
@@ -239,12 +249,7 @@ bool CommitFileReplacement(FileReplacement *replacement, bool *retryable) {
                                                                       replacement->name, temporary)
                                      : 0;
   if (error == 0) {
-    const auto fault = InjectedFault(FaultKind::Replace);
-    error = fault ? posix_faults::ErrnoOf(*fault)
-            : renameat(replacement->folder, temporary.name.c_str(), replacement->folder,
-                       replacement->name.c_str()) != 0
-                ? errno
-                : 0;
+    error = RenameIntoPlace(*replacement);
   }
   if (error != 0) {
     Tell(retryable, error);
