@@ -72,3 +72,7 @@ inline void *FallibleMalloc(std::size_t size) {
 inline void *FallibleRealloc(void *block, std::size_t size) {
   return InjectedFault(FaultKind::Allocation) ? nullptr : std::realloc(block, size);
 }
+
+inline void *FallibleCalloc(std::size_t count, std::size_t size) {
+  return InjectedFault(FaultKind::Allocation) ? nullptr : std::calloc(count, size);
+}

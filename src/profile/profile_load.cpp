@@ -1,6 +1,10 @@
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
 #include "platform/file_access.h"
+
+#include <cstdint>
+#include <cstdlib>
 
 namespace {
 
@@ -29,22 +33,66 @@ std::FILE *OpenWithRetries(const char *path, bool *readable) {
   return nullptr;
 }
 
-bool ReadSections(ProfileFile *file, std::FILE *stream) {
-  ProfileReader reader;
-  bool read = ProfileReaderStart(&reader, stream);
-  if (read) {
-    if (ProfileReaderSkipUtf16Mark(&reader)) {
-      file->utf16 = 1;
+// The largest single read: large enough that a read's own cost is nothing
+// beside copying its bytes, small enough that no call is asked for an
+// unbounded count.
+constexpr std::size_t ReadBlockSize = std::size_t{1} << 20;
+
+// Reads into buffer from *read on until it holds wanted bytes or the file
+// ends; false when the file could not be read.
+bool ReadUpTo(std::FILE *stream, char *buffer, std::size_t wanted, std::size_t *read) {
+  while (*read < wanted) {
+    const std::size_t block = wanted - *read < ReadBlockSize ? wanted - *read : ReadBlockSize;
+    bool failed = false;
+    const std::size_t count = ReadFileBlock(stream, buffer + *read, block, &failed);
+    *read += count;
+    if (failed) {
+      return false;
     }
-    ProfileSection *section = nullptr;
-    while (ProfileReadSection(&section, &reader, file) != 0) {
-      ProfileAppendSection(file, section);
+    if (count < block) {
+      return true; // the end of the file
     }
-    read = !reader.failed;
   }
-  ProfileReaderEnd(&reader);
-  ProfileClearLookAhead();
-  return read;
+  return true;
+}
+
+// The whole file in one buffer with a spare byte behind it. The size is
+// taken first, but the file may have grown or shrunk since: it is read to its
+// end whatever it holds then.
+bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count) {
+  *bytes = nullptr;
+  *count = 0;
+  // Read straight into the buffer, without the stream's own.
+  std::setvbuf(stream, nullptr, _IONBF, 0);
+  unsigned long long size = 0;
+  OpenFileSize(stream, &size);
+  if (size > SIZE_MAX / 2 - 2) {
+    return false;
+  }
+  // One byte more than the size, to learn whether the file grew.
+  std::size_t wanted = static_cast<std::size_t>(size) + 1;
+  char *buffer = static_cast<char *>(FallibleMalloc(wanted + 1));
+  std::size_t read = 0;
+  bool readable = buffer != nullptr && ReadUpTo(stream, buffer, wanted, &read);
+  while (readable && read == wanted) {
+    wanted = wanted * 2 + 4096;
+    char *grown =
+        wanted > SIZE_MAX / 4 ? nullptr : static_cast<char *>(FallibleRealloc(buffer, wanted + 1));
+    if (grown == nullptr) {
+      readable = false;
+      break;
+    }
+    buffer = grown;
+    readable = ReadUpTo(stream, buffer, wanted, &read);
+  }
+  if (!readable) {
+    std::free(buffer);
+    return false;
+  }
+  buffer[read] = '\0';
+  *bytes = buffer;
+  *count = read;
+  return true;
 }
 
 } // namespace
@@ -55,12 +103,23 @@ bool ProfileLoadFile(ProfileFile *file) {
   if (stream == nullptr) {
     return readable;
   }
-  const bool read = ReadSections(file, stream);
+  const bool read = ReadWholeFile(stream, &file->bytes, &file->byteCount);
   std::fclose(stream);
-  if (!read) {
+  const auto *bytes = reinterpret_cast<const unsigned char *>(file->bytes);
+  file->utf16 = read && file->byteCount >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE ? 1 : 0;
+  if (!read || !ProfileParseFile(file)) {
     // Half a file must never be cached: its write-back would lose the rest.
     ProfileFreeSections(file);
+    ProfileFreeText(file);
     file->utf16 = 0;
+    file->textReplaced = 0;
+    return false;
   }
-  return read;
+  if (file->text != file->bytes && file->keepLayout == 0) {
+    // The converted text is all that is read from these bytes.
+    std::free(file->bytes);
+    file->bytes = nullptr;
+    file->byteCount = 0;
+  }
+  return true;
 }

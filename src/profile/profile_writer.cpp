@@ -8,91 +8,99 @@
 
 namespace {
 
-// The new contents gather in one buffer and go to the temporary file in
-// blocks of its size.
-constexpr std::size_t SinkCapacity = 64 * 1024;
+// The text of the file gathers in one buffer and goes to the temporary file
+// in blocks of its size: one write of the seam per block.
+constexpr std::size_t OutputBufferSize = 65536;
 
-struct Sink {
+struct Output {
   FileReplacement *replacement;
   char *buffer;
   std::size_t used;
+  bool failed;
 };
 
-bool Drain(Sink *out) {
-  const bool written =
-      out->used == 0 || WriteFileReplacement(out->replacement, out->buffer, out->used);
+void Flush(Output *out) {
+  if (!out->failed && out->used > 0 &&
+      !WriteFileReplacement(out->replacement, out->buffer, out->used)) {
+    out->failed = true;
+  }
   out->used = 0;
-  return written;
 }
 
-bool PutBytes(Sink *out, const char *bytes, std::size_t length) {
+void PutBytes(Output *out, const char *bytes, std::size_t length) {
   while (length > 0) {
-    if (out->used == SinkCapacity && !Drain(out)) {
-      return false;
+    if (out->used == OutputBufferSize) {
+      Flush(out);
     }
-    const std::size_t room = SinkCapacity - out->used;
+    const std::size_t room = OutputBufferSize - out->used;
     const std::size_t taken = length < room ? length : room;
     std::memcpy(out->buffer + out->used, bytes, taken);
     out->used += taken;
     bytes += taken;
     length -= taken;
   }
-  return true;
 }
 
-// Writes text with every line feed as CR LF, as profile files are Windows
+// Puts text with every line feed as CR LF, as profile files are Windows
 // text files on every build.
-bool Put(Sink *out, const char *text) {
-  for (const char *lineFeed = std::strchr(text, '\n'); lineFeed != nullptr;
-       lineFeed = std::strchr(text, '\n')) {
-    if (!PutBytes(out, text, static_cast<std::size_t>(lineFeed - text)) ||
-        !PutBytes(out, "\r\n", 2)) {
-      return false;
-    }
+void Put(Output *out, const char *text, std::size_t length) {
+  const char *end = text + length;
+  for (const char *lineFeed = static_cast<const char *>(std::memchr(text, '\n', length));
+       lineFeed != nullptr; lineFeed = static_cast<const char *>(
+                                std::memchr(text, '\n', static_cast<std::size_t>(end - text)))) {
+    PutBytes(out, text, static_cast<std::size_t>(lineFeed - text));
+    PutBytes(out, "\r\n", 2);
     text = lineFeed + 1;
   }
-  return PutBytes(out, text, std::strlen(text));
+  PutBytes(out, text, static_cast<std::size_t>(end - text));
 }
 
 // Read back with continuation on, a line ending in a backslash would swallow
 // the line after it; a trailing space stops that and is trimmed on reading.
-bool NeedsGuardSpace(const ProfileFile *file, const ProfileEntry *entry) {
-  if (file->continuation == 0 || entry->quoted == 1 || entry->value[0] == '\0') {
+bool NeedsGuardSpace(const ProfileFile *file, const ProfileEntry *entry, std::size_t length) {
+  if (file->continuation == 0 || entry->quoted == 1 || length == 0) {
     return false;
   }
-  const char *end = entry->value + std::strlen(entry->value);
-  return *CharPrevA(entry->value, end) == '\\';
+  return *CharPrevA(entry->value, entry->value + length) == '\\';
 }
 
-bool PutEntry(Sink *out, const ProfileFile *file, const ProfileEntry *entry) {
-  const char *quote = entry->quoted == 1 ? "\"" : "";
-  return Put(out, entry->name) && Put(out, "=") && Put(out, quote) && Put(out, entry->value) &&
-         Put(out, quote) && Put(out, NeedsGuardSpace(file, entry) ? " " : "") && Put(out, "\n");
+void PutEntry(Output *out, const ProfileFile *file, const ProfileEntry *entry) {
+  const std::size_t length = std::strlen(entry->value);
+  Put(out, entry->name, entry->nameLength);
+  PutBytes(out, "=", 1);
+  if (entry->quoted == 1) {
+    PutBytes(out, "\"", 1);
+  }
+  Put(out, entry->value, length);
+  if (entry->quoted == 1) {
+    PutBytes(out, "\"", 1);
+  }
+  if (NeedsGuardSpace(file, entry, length)) {
+    PutBytes(out, " ", 1);
+  }
+  PutBytes(out, "\r\n", 2);
 }
 
-bool PutSections(Sink *out, const ProfileFile *file) {
+// The file's text, in the layout the records make: each section's header,
+// its entries, and one empty line.
+bool PutSections(FileReplacement *replacement, const ProfileFile *file) {
+  Output out{replacement, static_cast<char *>(FallibleMalloc(OutputBufferSize)), 0, false};
+  if (out.buffer == nullptr) {
+    return false;
+  }
   for (const ProfileSection *section = file->firstSection; section != nullptr;
        section = section->next) {
-    if (!Put(out, "[") || !Put(out, section->name) || !Put(out, "]\n")) {
-      return false;
-    }
+    PutBytes(&out, "[", 1);
+    Put(&out, section->name, section->nameLength);
+    PutBytes(&out, "]\r\n", 3);
     for (const ProfileEntry *entry = section->firstEntry; entry != nullptr; entry = entry->next) {
-      if (!PutEntry(out, file, entry)) {
-        return false;
-      }
+      PutEntry(&out, file, entry);
     }
-    if (!Put(out, "\n")) {
-      return false;
-    }
+    PutBytes(&out, "\r\n", 2);
   }
-  return true;
-}
-
-bool WriteContents(FileReplacement *replacement, const ProfileFile *file) {
-  Sink sink = {replacement, static_cast<char *>(FallibleMalloc(SinkCapacity)), 0};
-  const bool written = sink.buffer != nullptr && PutSections(&sink, file) && Drain(&sink);
-  std::free(sink.buffer);
-  return written;
+  Flush(&out);
+  std::free(out.buffer);
+  return !out.failed;
 }
 
 void ReportCouldNotOpen() {
@@ -147,7 +155,7 @@ std::int32_t ProfileWrite(ProfileFile *file, const char *path) {
     ReportCouldNotOpen();
     return 0;
   }
-  const bool sectionsWritten = WriteContents(replacement, file);
+  const bool sectionsWritten = PutSections(replacement, file);
   const bool written = FinishFileReplacementWrite(replacement) && sectionsWritten;
   const bool placed = written && CommitWithRetries(replacement);
   EndFileReplacement(replacement);

@@ -4,6 +4,7 @@
 // next attempt succeeds.
 #include "../profile/profile_fixture.h"
 #include "fault_walk.h"
+#include "platform/file_access.h"
 
 #include <algorithm>
 #include <random>
@@ -211,48 +212,165 @@ TEST_F(FaultWalk, AFailureOutlastingEveryAttemptAnswersFailureAfterTenWaits) {
   EXPECT_TRUE(ReadBytes(path) == newBytes);
 }
 
-TEST_F(FaultWalk, EveryStepOfLoadingAFileFailsInTurnAndNothingIsCached) {
-  // A line longer than the reader's first line buffer makes it grow.
-  const std::string longLine(40000, 'x');
-  const std::string bytes = oldBytes + "[long]\r\nline=" + longLine + "\r\n\r\n";
-  WriteBytes(path, bytes);
-  DisarmFaults();
-  ASSERT_EQ(ProfileOpen(path.c_str(), nullptr), 1);
-  const FaultCensus census = FaultCensus::Take();
-  ProfileRelease(path.c_str());
+// --- Loading ---
 
-  EXPECT_EQ(census[FaultKind::Open], 1u);
-  EXPECT_GE(census[FaultKind::Read], 4u) << "a file of several chunks";
-  EXPECT_GE(census[FaultKind::Allocation], 3u) << "the chunk, the line, the line grown";
-  EXPECT_EQ(census.Total(),
-            census[FaultKind::Open] + census[FaultKind::Read] + census[FaultKind::Allocation]);
+// One shape of file to load: its bytes, how it is read, and the fewest calls
+// of each kind a clean load of it must make.
+struct LoadShape {
+  const char *name;
+  std::string bytes;
+  std::string grows; // appended to the file once its size was taken
+  std::uint32_t switches;
+  std::uint32_t keepLayout;
+  std::uint64_t minimumReads;
+  std::uint64_t minimumAllocations;
+  const char *allocations; // what they are
+};
 
-  const std::string expectedValue = Get(path, ChangedSection, ChangedEntry);
-  ProfileRelease(path.c_str());
-  std::uint64_t steps = 0;
-  for (FaultKind kind : {FaultKind::Open, FaultKind::Read, FaultKind::Allocation}) {
-    for (std::uint64_t n = 1; n <= census[kind]; ++n, ++steps) {
-      SCOPED_TRACE(std::string(FaultKindName(kind)) + " #" + std::to_string(n));
-      const std::uint64_t waits = ProfileRetryWaitsTaken();
-      ArmFault(kind, n,
-               kind == FaultKind::Allocation ? FaultError::OutOfMemory : FaultError::DeviceError);
-      ProfileFile *record = nullptr;
-      EXPECT_EQ(ProfileOpen(path.c_str(), &record), 0);
-      EXPECT_EQ(FaultsStruck(), 1u);
-      DisarmFaults();
-      // Half a file is never cached, where a write-back would lose the rest.
-      EXPECT_EQ(record, nullptr);
-      EXPECT_EQ(profileCache.count, 0u);
-      EXPECT_EQ(ProfileRetryWaitsTaken(), waits);
-      EXPECT_TRUE(ReadBytes(path) == bytes);
+// About 2.4 MB: the 220 KB file and a line of 2.2 MB, which straddles the
+// reader's 1 MB blocks.
+std::string LargeProfile(const std::string &generated) {
+  return generated + "[long]\r\nline=" + std::string(2200000, 'x') + "\r\n\r\n";
+}
 
-      EXPECT_EQ(Get(path, "long", "line"), longLine);
-      EXPECT_EQ(Get(path, ChangedSection, ChangedEntry), expectedValue);
-      ProfileRelease(path.c_str());
+// Sections with continued lines, a long line and text beyond ASCII.
+std::u16string ContinuedText() {
+  std::u16string text;
+  for (int s = 0; s < 8; ++s) {
+    text += u"[part" + std::u16string(1, static_cast<char16_t>(u'0' + s)) + u"]\r\n";
+    for (int e = 0; e < 30; ++e) {
+      const std::u16string name = u"e" + std::u16string(1, static_cast<char16_t>(u'a' + e % 26)) +
+                                  std::u16string(1, static_cast<char16_t>(u'a' + e / 26));
+      text += name + (e % 5 == 0 ? u"=caf\u00E9 \\\r\n  continued\r\n" : u"=value\r\n");
+    }
+    text += u"long=" + std::u16string(5000 + 3000 * s, u'y') + u"\r\n\r\n";
+  }
+  return text;
+}
+
+std::string EightBit(const std::u16string &text) {
+  std::string bytes;
+  for (char16_t unit : text) {
+    bytes += unit < 0x80 ? static_cast<char>(unit) : '#';
+  }
+  return bytes;
+}
+
+// The records of a loaded file, to compare one load with another.
+std::string DescribeRecords(const ProfileFile *file) {
+  std::string text;
+  for (const ProfileSection *s = file->firstSection; s != nullptr; s = s->next) {
+    text += "[" + std::string(s->name) + "]\n";
+    for (const ProfileEntry *e = s->firstEntry; e != nullptr; e = e->next) {
+      text += std::string(e->name) + (e->quoted == 1 ? "=\"" : "=") + e->value + "\n";
     }
   }
-  EXPECT_EQ(steps, census.Total());
-  ReportWalk("load", steps, census);
+  return text;
+}
+
+class LoadFaultWalk : public FaultWalk {
+protected:
+  void TearDown() override {
+    SetFileSizeProbe(nullptr);
+    FaultWalk::TearDown();
+  }
+
+  // The file as the shape starts it, read afresh as the shape says; the
+  // record, or null when the load failed.
+  ProfileFile *Load(const LoadShape &shape) {
+    ProfileRelease(path.c_str());
+    // A file that grows is set back each time; any other stays as written.
+    if (written != &shape || !shape.grows.empty()) {
+      WriteBytes(path, shape.bytes);
+      written = &shape;
+    }
+    growPath = path;
+    growBytes = shape.grows;
+    probeCalls = 0;
+    SetFileSizeProbe(shape.grows.empty() ? nullptr : Grow);
+    ProfileRegister(path.c_str());
+    ProfileSetSwitches(path.c_str(), shape.switches);
+    ProfileSetKeepLayout(path.c_str(), shape.keepLayout);
+    ProfileFile *record = nullptr;
+    ProfileOpen(path.c_str(), &record);
+    SetFileSizeProbe(nullptr);
+    return record;
+  }
+
+  // What the file holds after a load: the shape's bytes, grown if the size was taken.
+  static std::string BytesAfterLoad(const LoadShape &shape) {
+    return probeCalls == 0 ? shape.bytes : shape.bytes + shape.grows;
+  }
+
+  static void Grow(std::FILE *) {
+    ++probeCalls;
+    std::ofstream out(growPath, std::ios::binary | std::ios::app);
+    out << growBytes;
+  }
+
+  const LoadShape *written = nullptr;
+  static std::string growPath;
+  static std::string growBytes;
+  static int probeCalls;
+};
+
+std::string LoadFaultWalk::growPath;
+std::string LoadFaultWalk::growBytes;
+int LoadFaultWalk::probeCalls = 0;
+
+TEST_F(LoadFaultWalk, EveryStepOfLoadingAFileFailsInTurnAndNothingIsCached) {
+  const std::string continued16 = Utf16File(ContinuedText());
+  const std::string continued8 = EightBit(ContinuedText());
+  const LoadShape shapes[] = {
+      {"2.4 MB, 8-bit", LargeProfile(oldBytes), "", 0, 0, 3, 42,
+       "the file's buffer and a block for each of its 41 sections"},
+      {"UTF-16, continued lines", continued16, "", 1, 0, 1, 12,
+       "the file's buffer, the converted text, the unit and line buffers, a block per section"},
+      {"keep-layout, continued lines", continued8, "", 1, 1, 1, 12,
+       "the file's buffer, its text, the line and piece buffers, a block per section"},
+      {"grown after its size was taken", oldBytes, "[grown]\r\nentry=1\r\n", 0, 0, 2, 42,
+       "the file's buffer, the buffer grown, a block for each of its 41 sections"},
+  };
+  for (const LoadShape &shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    DisarmFaults();
+    ProfileFile *clean = Load(shape);
+    const FaultCensus census = FaultCensus::Take();
+    ASSERT_NE(clean, nullptr);
+    ASSERT_EQ(clean->textReplaced, 0);
+    const std::string records = DescribeRecords(clean);
+    ProfileRelease(path.c_str());
+
+    EXPECT_EQ(census[FaultKind::Open], 1u);
+    EXPECT_GE(census[FaultKind::Read], shape.minimumReads);
+    EXPECT_GE(census[FaultKind::Allocation], shape.minimumAllocations) << shape.allocations;
+    EXPECT_EQ(census.Total(),
+              census[FaultKind::Open] + census[FaultKind::Read] + census[FaultKind::Allocation]);
+
+    std::uint64_t steps = 0;
+    for (FaultKind kind : {FaultKind::Open, FaultKind::Read, FaultKind::Allocation}) {
+      for (std::uint64_t n = 1; n <= census[kind]; ++n, ++steps) {
+        SCOPED_TRACE(std::string(FaultKindName(kind)) + " #" + std::to_string(n));
+        const std::uint64_t waits = ProfileRetryWaitsTaken();
+        ArmFault(kind, n,
+                 kind == FaultKind::Allocation ? FaultError::OutOfMemory : FaultError::DeviceError);
+        EXPECT_EQ(Load(shape), nullptr);
+        EXPECT_EQ(FaultsStruck(), 1u);
+        DisarmFaults();
+        // Half a file is never cached, where a write-back would lose the rest.
+        EXPECT_EQ(profileCache.count, 0u);
+        EXPECT_EQ(ProfileRetryWaitsTaken(), waits);
+        EXPECT_TRUE(ReadBytes(path) == BytesAfterLoad(shape)) << "the load changed the file";
+
+        ProfileFile *again = Load(shape);
+        ASSERT_NE(again, nullptr);
+        EXPECT_TRUE(DescribeRecords(again) == records) << "the next load read other records";
+        ProfileRelease(path.c_str());
+      }
+    }
+    EXPECT_EQ(steps, census.Total());
+    ReportWalk((std::string("load, ") + shape.name).c_str(), steps, census);
+  }
 }
 
 } // namespace
