@@ -196,6 +196,9 @@ public:
   }
 
   std::optional<int> Parse(int argc, char **argv) {
+    if (const std::string unknown = UnknownCommand(argc, argv); !unknown.empty()) {
+      return UsageError("unknown command '" + unknown + "'");
+    }
     try {
       app.parse(argc, argv);
     } catch (const CLI::CallForHelp &) {
@@ -266,6 +269,39 @@ private:
       }
     }
     return app.help();
+  }
+
+  // The command words on the line, when they name no command: CLI11 would
+  // only say that one is missing.
+  static std::string UnknownCommand(int argc, char **argv) {
+    std::vector<std::string> words;
+    for (int i = 1; i < argc && words.size() < 2; ++i) {
+      const std::string argument = argv[i];
+      if (argument == "--") {
+        break;
+      }
+      if (argument.rfind("-", 0) == 0) {
+        const bool takesValue =
+            argument == "--default" || argument == "--view" || argument == "--registry";
+        i += takesValue ? 1 : 0;
+        continue;
+      }
+      words.push_back(argument);
+      if (argument != "reg") {
+        break;
+      }
+    }
+    if (words.empty() || (words.size() == 1 && words[0] == "reg")) {
+      return "";
+    }
+    const char *group = words[0] == "reg" ? "reg" : nullptr;
+    const std::string &name = words.back();
+    for (const CommandSpec &spec : Specs()) {
+      if (((spec.group == nullptr) == (group == nullptr)) && name == spec.name) {
+        return "";
+      }
+    }
+    return group ? "reg " + name : name;
   }
 
   static int UsageError(const std::string &what) {
