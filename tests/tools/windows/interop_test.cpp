@@ -1,5 +1,4 @@
 // .reg files against Wine's own reg tool, which nobody here wrote.
-#include "../reg_file.h"
 #include "../settingsctl_fixture.h"
 
 namespace {
