@@ -6,6 +6,7 @@
 #include "platform/registry_admin.h"
 #include "reg_file.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -49,11 +50,22 @@ bool ReadWholeFile(const std::string &path, std::string &bytes) {
   return !stream.bad();
 }
 
+// Written beside the target and put in its place once complete, so that an
+// export that fails part way leaves no half file, nor an older file cut short.
 bool WriteWholeFile(const std::string &path, const std::string &bytes) {
-  std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+  const std::string temporary = path + ".settingsctl-tmp";
+  std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
   stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   stream.close();
-  return static_cast<bool>(stream);
+  std::error_code error;
+  if (stream) {
+    std::filesystem::rename(temporary, path, error);
+    if (!error) {
+      return true;
+    }
+  }
+  std::filesystem::remove(temporary, error);
+  return false;
 }
 
 // Applies the file's keys in order; the first registry error ends it.
