@@ -19,7 +19,7 @@ enum OptionBit : unsigned {
   DwordOption = 32,
 };
 
-struct CommandSpec {
+struct CommandDefinition {
   Command command;
   const char *group; // "reg" for the registry commands, else null
   const char *name;
@@ -30,8 +30,8 @@ struct CommandSpec {
   const char *optionHelp;
 };
 
-const std::vector<CommandSpec> &Specs() {
-  static const std::vector<CommandSpec> specs = {
+const std::vector<CommandDefinition> &Definitions() {
+  static const std::vector<CommandDefinition> definitions = {
       {Command::Get,
        nullptr,
        "get",
@@ -145,7 +145,7 @@ const std::vector<CommandSpec> &Specs() {
        "Apply a .reg file: all of it, or nothing when it has an error",
        ""},
   };
-  return specs;
+  return definitions;
 }
 
 const char *const commonHelp =
@@ -154,25 +154,30 @@ const char *const commonHelp =
     "registry keys are opened for reading only), --view 32|64 (the registry view), --registry DB "
     "(Linux: the registry database file), --help, --version.";
 
+const char *const shortCommonHelp =
+    "Options for every command: --continuation, --quotes, --read-only, --view 32|64, "
+    "--registry DB (see settingsctl --help).\n";
+
 const char *const pathHelp =
     "PATH names a registry key as CU\\Software\\Acme (roots CU, LM, CR, US, or HKCU, HKLM, HKCR, "
     "HKU, or the long HKEY_ names). SECTION is a subkey path below it; an empty SECTION (\"\") "
     "means PATH itself. NAME (Default) is the key's unnamed value.";
 
-std::string Synopsis(const CommandSpec &spec) {
-  std::string text = std::string("settingsctl ") + (spec.group ? "reg " : "") + spec.name;
-  for (std::size_t i = 0; i < spec.operands.size(); ++i) {
-    text += i < spec.required ? std::string(" ") + spec.operands[i]
-                              : std::string(" [") + spec.operands[i] + "]";
+std::string Synopsis(const CommandDefinition &definition) {
+  std::string text =
+      std::string("settingsctl ") + (definition.group ? "reg " : "") + definition.name;
+  for (std::size_t i = 0; i < definition.operands.size(); ++i) {
+    text += i < definition.required ? std::string(" ") + definition.operands[i]
+                                    : std::string(" [") + definition.operands[i] + "]";
   }
-  if (*spec.optionHelp) {
-    text += std::string(" ") + spec.optionHelp;
+  if (*definition.optionHelp) {
+    text += std::string(" ") + definition.optionHelp;
   }
   return text;
 }
 
 struct Parsed {
-  const CommandSpec *spec = nullptr;
+  const CommandDefinition *definition = nullptr;
   CLI::App *app = nullptr;
   std::vector<std::string> operands;
 };
@@ -238,34 +243,39 @@ private:
     reg->fallthrough();
     reg->footer(std::string(pathHelp) + "\n\n" + commonHelp + "\n");
     // Operands are bound to the parsed entries: they must not move.
-    commands.reserve(Specs().size());
-    for (const CommandSpec &spec : Specs()) {
-      CLI::App *parent = spec.group ? reg : &app;
-      CLI::App *command = parent->add_subcommand(spec.name, spec.description);
+    commands.reserve(Definitions().size());
+    reg->group("Commands");
+    for (const CommandDefinition &definition : Definitions()) {
+      CLI::App *parent = definition.group ? reg : &app;
+      CLI::App *command = parent->add_subcommand(definition.name, definition.description);
       command->fallthrough();
-      command->footer("Usage: " + Synopsis(spec) + "\n\n" + (spec.group ? pathHelp : "") +
-                      (spec.group ? "\n\n" : "") + commonHelp + "\n");
-      commands.push_back({&spec, command, std::vector<std::string>(spec.operands.size())});
+      command->group("Commands");
+      command->footer("Synopsis: " + Synopsis(definition) + "\n\n" +
+                      (definition.group ? pathHelp : "") + (definition.group ? "\n\n" : "") +
+                      shortCommonHelp);
+      commands.push_back(
+          {&definition, command, std::vector<std::string>(definition.operands.size())});
       Parsed &parsed = commands.back();
-      for (std::size_t i = 0; i < spec.operands.size(); ++i) {
-        CLI::Option *operand = command->add_option(spec.operands[i], parsed.operands[i]);
-        if (i < spec.required) {
+      for (std::size_t i = 0; i < definition.operands.size(); ++i) {
+        CLI::Option *operand = command->add_option(definition.operands[i], parsed.operands[i]);
+        if (i < definition.required) {
           operand->required();
         }
       }
     }
   }
 
-  // Help for the innermost command named on the line.
+  // Help for the innermost command named on the line, its usage line
+  // spelled out in full.
   std::string HelpText() {
     for (Parsed &parsed : commands) {
       if (parsed.app->parsed()) {
-        return parsed.app->help();
+        return parsed.app->help(parsed.definition->group ? "settingsctl reg" : "settingsctl");
       }
     }
     for (CLI::App *sub : app.get_subcommands()) {
       if (sub->parsed()) {
-        return sub->help();
+        return sub->help("settingsctl");
       }
     }
     return app.help();
@@ -296,8 +306,8 @@ private:
     }
     const char *group = words[0] == "reg" ? "reg" : nullptr;
     const std::string &name = words.back();
-    for (const CommandSpec &spec : Specs()) {
-      if (((spec.group == nullptr) == (group == nullptr)) && name == spec.name) {
+    for (const CommandDefinition &definition : Definitions()) {
+      if (((definition.group == nullptr) == (group == nullptr)) && name == definition.name) {
         return "";
       }
     }
@@ -319,7 +329,7 @@ private:
     if (!chosen) {
       return UsageError("a command is needed");
     }
-    const CommandSpec &spec = *chosen->spec;
+    const CommandDefinition &definition = *chosen->definition;
     Options &options = invocation.options;
     const std::pair<unsigned, bool> given[] = {{DefaultOption, defaultOption->count() > 0},
                                                {NumberOption, options.number},
@@ -329,9 +339,9 @@ private:
                                                {DwordOption, options.dword}};
     const char *names[] = {"--default", "--number", "--hex", "--json", "--normalize", "--dword"};
     for (std::size_t i = 0; i < std::size(given); ++i) {
-      if (given[i].second && (spec.options & given[i].first) == 0) {
+      if (given[i].second && (definition.options & given[i].first) == 0) {
         return UsageError(std::string(names[i]) + " does not apply to '" +
-                          (spec.group ? "reg " : "") + spec.name + "'");
+                          (definition.group ? "reg " : "") + definition.name + "'");
       }
     }
     if ((options.number && options.hex) || (options.number && options.dword)) {
@@ -345,15 +355,15 @@ private:
       options.registry = registry;
     }
     options.viewFlags = view == "32" ? KEY_WOW64_32KEY : view == "64" ? KEY_WOW64_64KEY : 0;
-    invocation.command = spec.command;
+    invocation.command = definition.command;
     invocation.operands = chosen->operands;
     std::size_t given_operands = 0;
-    for (std::size_t i = 0; i < spec.operands.size(); ++i) {
-      if (chosen->app->get_option(spec.operands[i])->count() > 0) {
+    for (std::size_t i = 0; i < definition.operands.size(); ++i) {
+      if (chosen->app->get_option(definition.operands[i])->count() > 0) {
         given_operands = i + 1;
       }
     }
-    invocation.operands.resize(std::max(given_operands, spec.required));
+    invocation.operands.resize(std::max(given_operands, definition.required));
     return std::nullopt;
   }
 
