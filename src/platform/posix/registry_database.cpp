@@ -277,20 +277,31 @@ LONG Run(Statement &statement) {
   return ErrorFromSqlite(result);
 }
 
+bool &RegistryBatchOpen() {
+  static bool open = false;
+  return open;
+}
+
 Transaction::~Transaction() {
   if (open) {
-    sqlite3_exec(connection, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_exec(connection,
+                 nested ? "ROLLBACK TO registry_call; RELEASE registry_call" : "ROLLBACK", nullptr,
+                 nullptr, nullptr);
   }
 }
 
 LONG Transaction::Begin() {
-  const LONG error = Execute(connection, "BEGIN IMMEDIATE");
+  nested = RegistryBatchOpen();
+  if (nested && sqlite3_get_autocommit(connection) != 0) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+  const LONG error = Execute(connection, nested ? "SAVEPOINT registry_call" : "BEGIN IMMEDIATE");
   open = error == ERROR_SUCCESS;
   return error;
 }
 
 LONG Transaction::Commit() {
-  const LONG error = Execute(connection, "COMMIT");
+  const LONG error = Execute(connection, nested ? "RELEASE registry_call" : "COMMIT");
   if (error == ERROR_SUCCESS) {
     open = false;
   }
