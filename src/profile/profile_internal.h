@@ -3,6 +3,7 @@
 #pragma once
 
 #include "profile/profile.h"
+#include "profile/profile_names.h"
 
 #include "platform/platform.h"
 
@@ -46,11 +47,14 @@ inline void ProfileShapeChanged() {
 }
 
 // --- Indexes beside the lists ---
-// Names hash and compare with the ASCII letters folded, nothing else.
-std::uint32_t ProfileHashName(const char *name, std::size_t length);
-bool ProfileSameName(const char *left, const char *right, std::size_t length);
 // The entry at a list position (from 0), or null past the end.
-ProfileEntry *ProfileEntryAt(const ProfileSection *section, std::uint32_t index);
+inline ProfileEntry *ProfileEntryAt(const ProfileSection *section, std::uint32_t index) {
+  if (index < section->readEntryCount) {
+    return &section->readEntries[index];
+  }
+  index -= section->readEntryCount;
+  return index < section->addedEntryCount ? section->addedEntries[index] : nullptr;
+}
 // The first entry (section) of that name, or null. A section's entry index
 // is made at its first lookup.
 ProfileEntry *ProfileIndexedEntry(ProfileSection *section, const char *name, std::size_t length,
