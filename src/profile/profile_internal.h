@@ -36,6 +36,10 @@ void ProfileFreeSections(ProfileFile *file);
 // Frees the file's bytes and text (after its sections, which point into them).
 void ProfileFreeText(ProfileFile *file);
 void ProfileFreeFile(ProfileFile *file);
+// A buffer for a file's bytes of at least wanted bytes (its capacity in
+// *capacity), and the way back for one no longer needed.
+char *ProfileTakeByteBuffer(std::size_t wanted, std::size_t *capacity);
+void ProfileGiveBackByteBuffer(char *buffer, std::size_t capacity);
 // Whether text lies in the file's own text (and so is not freed alone).
 bool ProfileIsFileText(const ProfileFile *file, const char *text);
 

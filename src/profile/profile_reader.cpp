@@ -5,6 +5,7 @@
 #include "profile/profile_internal.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -218,6 +219,9 @@ bool ProfileReaderStart(ProfileReader *reader, ProfileFile *file) {
   }
   // Every name and value with its zero byte takes at most its line's bytes
   // and one more; converted UTF-16 text takes at most 3 bytes per unit.
+  if (file->byteCount > SIZE_MAX / 4) {
+    return false;
+  }
   file->textSize = file->byteCount * (file->utf16 != 0 ? 3 : 2) + 2;
   file->text = static_cast<char *>(std::malloc(file->textSize));
   return file->text != nullptr;
