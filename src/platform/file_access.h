@@ -54,3 +54,14 @@ std::FILE *FileReplacementStream(FileReplacement *replacement);
 bool FinishFileReplacementWrite(FileReplacement *replacement);
 bool CommitFileReplacement(FileReplacement *replacement, bool *retryable = nullptr);
 void EndFileReplacement(FileReplacement *replacement);
+
+// The size in bytes that the file system reports now for the file open on
+// stream (fstat, GetFileSizeEx); false when it cannot tell. The file may
+// still grow or shrink before it is read, so a reader reads on to its end.
+bool OpenFileSize(std::FILE *stream, unsigned long long *size);
+
+// Test-only: a function that OpenFileSize calls with the stream each time it
+// has answered, so that a test can change the file between the size and the
+// read; null (the default) for none.
+using FileSizeProbe = void (*)(std::FILE *stream);
+void SetFileSizeProbe(FileSizeProbe probe);

@@ -4,6 +4,7 @@
 // thread at a time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct ProfileEntry {
@@ -14,6 +15,23 @@ struct ProfileEntry {
   ProfileEntry *next;
 };
 
+// Where a record stands in its file's bytes (ProfileFile::bytes), as offsets:
+// its first physical line starts at lineStart, its last one ends at lineEnd
+// (past its line end, if it has one), and valueStart is where an entry's value
+// begins (for a header: its name, after the '['). Kept only under keep-layout.
+struct ProfileSpan {
+  std::size_t lineStart;
+  std::size_t valueStart;
+  std::size_t lineEnd;
+};
+
+// One slot of a section's entry index: the hash of a name and the position
+// (from 1; 0 marks a free slot) of the first entry of that name in list order.
+struct ProfileEntrySlot {
+  std::uint32_t hash;
+  std::uint32_t position;
+};
+
 struct ProfileSection {
   char *name; // never empty
   std::uint32_t nameLength;
@@ -21,6 +39,33 @@ struct ProfileSection {
   ProfileEntry *lastEntry;
   std::uint32_t entryCount;
   ProfileSection *next;
+
+  // Beside the list, kept right by every change, so that lookups, listings
+  // and updates take constant time.
+  ProfileSection *previous;
+  // The next section of a name that matches this one's, in list order (a
+  // duplicate); the first of a name also knows the last of its chain.
+  ProfileSection *nextSameName;
+  ProfileSection *lastSameName;
+  std::uint32_t nameHash;
+  // The entries in list order: first those read from the file, an array
+  // allocated with the section, then those added since, each allocated alone.
+  std::uint32_t readEntryCount;
+  ProfileEntry *readEntries;
+  ProfileEntry **addedEntries;
+  std::uint32_t addedEntryCount;
+  std::uint32_t addedEntryCapacity;
+  // Open addressing over entrySlotCount slots, indexedNames of them in use.
+  ProfileEntrySlot *entrySlots;
+  std::uint32_t entrySlotCount;
+  std::uint32_t indexedNames;
+  // Values of read entries replaced by updates: each was allocated alone.
+  std::uint32_t replacedValues;
+  std::int32_t readFromFile; // 1: read from the file, 0: added by an update
+  // Under keep-layout: the header's span, and one span per read entry
+  // (parallel to readEntries); null otherwise.
+  ProfileSpan headerSpan;
+  ProfileSpan *readEntrySpans;
 };
 
 struct ProfileFile {
@@ -35,6 +80,29 @@ struct ProfileFile {
   std::int32_t loaded;       // 0 for a registered record not yet read
   std::int32_t keepLayout;   // write back changing only the lines of what changed
   ProfileFile *next;
+
+  // 1 when reading had to replace characters that the ANSI code page cannot
+  // hold: the records' text is not the file's. Updates are then refused, so
+  // the record never becomes dirty and the file is never written over.
+  std::int32_t textReplaced;
+  // The file's bytes as read, one buffer; for an 8-bit file read without
+  // keep-layout the names and values are parsed in place in it.
+  char *bytes;
+  std::size_t byteCount;
+  std::size_t byteCapacity; // of the allocation holding bytes
+  // Where the names and values read from the file live: bytes itself, or a
+  // buffer of their own (UTF-16 text converted, or keep-layout, which keeps
+  // bytes as they were read).
+  char *text;
+  std::size_t textSize;
+  // Open addressing over sectionSlotCount slots: the first section of each
+  // name, sectionSlotsUsed of them.
+  ProfileSection **sectionSlots;
+  std::uint32_t sectionSlotCount;
+  std::uint32_t sectionSlotsUsed;
+  // The last section answered by index, for listings in constant time.
+  std::uint32_t cursorIndex;
+  ProfileSection *cursorSection;
 };
 
 // --- Cache and loading ---

@@ -3,26 +3,82 @@
 #pragma once
 
 #include "profile/profile.h"
+#include "profile/profile_names.h"
 
 #include "platform/platform.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 // --- Records ---
+// Read entries (a section's readEntries) have their name and value in the
+// file's text; a value replaced by an update is allocated alone. Every other
+// entry is one allocation of record and name, its value another. A section
+// is one allocation: with its read entries when read, with its name when added.
 ProfileFile *ProfileNewFile(const char *path, std::int32_t loaded);
+// A section as an update adds it; its name is copied.
 ProfileSection *ProfileNewSection(const char *name, std::size_t nameLength);
+// A standalone entry, name and value copied into allocations of their own.
 ProfileEntry *ProfileNewEntry(const char *name, const char *value, std::int32_t quoted);
-void ProfileAppendSection(ProfileFile *file, ProfileSection *section);
-void ProfileAppendEntry(ProfileSection *section, ProfileEntry *entry);
-void ProfileFreeSection(ProfileSection *section);
+// An entry as an update adds it: value is a malloc'ed text it takes over.
+ProfileEntry *ProfileNewAddedEntry(const char *name, std::size_t nameLength, char *value,
+                                   std::int32_t quoted);
+// Link at the end of the list and index; false (nothing linked) when memory ran out.
+bool ProfileAppendSection(ProfileFile *file, ProfileSection *section);
+bool ProfileAppendEntry(ProfileSection *section, ProfileEntry *entry);
+// Takes the section out of the list and the index (a later duplicate takes
+// its place); the caller frees it.
+void ProfileUnlinkSection(ProfileFile *file, ProfileSection *section);
+void ProfileFreeSection(const ProfileFile *file, ProfileSection *section);
 void ProfileFreeSections(ProfileFile *file);
+// Frees the file's bytes and text (after its sections, which point into them).
+void ProfileFreeText(ProfileFile *file);
 void ProfileFreeFile(ProfileFile *file);
+// A buffer for a file's bytes of at least wanted bytes (its capacity in
+// *capacity), and the way back for one no longer needed.
+char *ProfileTakeByteBuffer(std::size_t wanted, std::size_t *capacity);
+void ProfileGiveBackByteBuffer(char *buffer, std::size_t capacity);
+// Whether text lies in the file's own text (and so is not freed alone).
+bool ProfileIsFileText(const ProfileFile *file, const char *text);
+
+// Counts every change to the shape of the records (a record added, taken out
+// or freed), so that a remembered lookup knows when it may be stale.
+extern std::uint64_t profileGeneration;
+inline void ProfileShapeChanged() {
+  ++profileGeneration;
+}
+
+// --- Indexes beside the lists ---
+// The entry at a list position (from 0), or null past the end.
+inline ProfileEntry *ProfileEntryAt(const ProfileSection *section, std::uint32_t index) {
+  if (index < section->readEntryCount) {
+    return &section->readEntries[index];
+  }
+  index -= section->readEntryCount;
+  return index < section->addedEntryCount ? section->addedEntries[index] : nullptr;
+}
+// The first entry (section) of that name, or null. A section's entry index
+// is made at its first lookup.
+ProfileEntry *ProfileIndexedEntry(ProfileSection *section, const char *name, std::size_t length,
+                                  std::uint32_t hash);
+ProfileSection *ProfileIndexedSection(const ProfileFile *file, const char *name, std::size_t length,
+                                      std::uint32_t hash);
+// Indexes the entry appended at a list position when it is the first of its
+// name; false when memory ran out.
+bool ProfileIndexEntry(ProfileSection *section, std::uint32_t position, std::uint32_t hash);
+// Indexes a section appended to the list: the first of its name takes a
+// slot, a duplicate joins the chain of the first; false when memory ran out.
+bool ProfileIndexSection(ProfileFile *file, ProfileSection *section);
+// Before a section leaves the list: its next duplicate takes its place.
+void ProfileUnindexSection(ProfileFile *file, ProfileSection *section);
 
 // --- Text rules shared by the parser and the updates ---
 // White space as the "C" locale's isspace has it; bytes of 128 and above never are.
-bool ProfileIsSpace(char c);
+inline bool ProfileIsSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 // A malloc'ed copy of the first length bytes, NUL-terminated.
 char *ProfileCopyText(const char *text, std::size_t length);
 // Trims white space at both ends in place; answers the trimmed text's start.
@@ -30,6 +86,19 @@ char *ProfileTrim(char *text);
 // Trims, then removes one enclosing pair of matching double or single quotes
 // (setting *quoted to 1), in place; answers the value's start.
 char *ProfilePrepareValue(char *text, std::int32_t *quoted);
+// The value within an already trimmed text: without one enclosing pair of
+// matching double or single quotes, when it has them.
+struct ProfileValueText {
+  std::size_t start;
+  std::size_t length;
+  std::int32_t quoted;
+};
+inline ProfileValueText ProfileUnquote(const char *value, std::size_t length) {
+  if (length >= 2 && (value[0] == '"' || value[0] == '\'') && value[length - 1] == value[0]) {
+    return {1, length - 2, 1};
+  }
+  return {0, length, 0};
+}
 // A 32-bit strtoul: leading digits only, a minus negates modulo 2^32, values
 // beyond range give 4294967295, base 16 allows a 0x prefix.
 std::uint32_t ProfileParseNumber(const char *text, int base);
@@ -46,6 +115,9 @@ constexpr std::uint32_t ProfileCacheCapacity = 5;
 // Reads the record's file into it. False when the file exists but cannot be
 // read (the record then holds no sections); a missing file reads as empty.
 bool ProfileLoadFile(ProfileFile *file);
+// Parses the file's bytes (file->bytes) into its sections; false when that
+// failed, leaving the record without sections.
+bool ProfileParseFile(ProfileFile *file);
 
 // --- Retries ---
 constexpr int ProfileOpenAttempts = 10;
@@ -58,46 +130,127 @@ void ProfileSleepBeforeRetry();
 std::uint64_t ProfileRetryWaitsTaken();
 
 // --- Line reader and parser ---
-constexpr std::size_t ProfileLineStartSize = 32768;
+// A file is read whole into ProfileFile::bytes and split into lines there.
+// An 8-bit file read without keep-layout is parsed in place: zero bytes end
+// the names and values where the file had their ends, and joined lines move
+// up over their backslashes. Otherwise the bytes stay as read and the names
+// and values are copied into ProfileFile::text.
 
-struct ProfileReader {
-  std::FILE *stream;
-  unsigned char *chunk; // raw bytes read ahead from the stream
-  std::size_t chunkPosition;
-  std::size_t chunkLength;
-  bool failed; // a read error, or memory ran out: the file was not read whole
-  char *line;  // the line buffer: grows to hold any line whole
-  std::size_t lineCapacity;
-  WCHAR *units; // one UTF-16 line before conversion
-  std::size_t unitCapacity;
+// One logical line: the text up to its line end or first zero byte, a CR LF
+// pair read as LF (8-bit files), lines joined where continuation says so.
+struct ProfileLine {
+  char *text; // not terminated
+  std::size_t length;
+  bool lineFeed;     // ended by a line feed (not cut short by a zero byte)
+  std::size_t start; // where its first physical line begins in the file's bytes
+  std::size_t end;   // past its last physical line's line end
 };
 
-bool ProfileReaderStart(ProfileReader *reader, std::FILE *stream);
-void ProfileReaderEnd(ProfileReader *reader);
-// Consumes the FF FE mark when the stream begins with it.
-bool ProfileReaderSkipUtf16Mark(ProfileReader *reader);
+// A place in a logical line: where a physical line's text begins in it, and
+// where that text stands in the file's bytes.
+struct ProfileLinePiece {
+  std::size_t textOffset;
+  std::size_t byteOffset;
+};
 
-// One physical line into the line buffer from offset on (8-bit: CR LF read as
-// LF, line feed kept; UTF-16: units up to U+000A, converted to the ANSI code
-// page). Null at end of file, with the buffer unchanged.
-char *ProfileReadLine(ProfileReader *reader, std::size_t offset, const ProfileFile *file);
-// 1 with the next line in the buffer: the put-back line, or a physical line
-// joined with its continuation lines when the file's switch is on; 0 at end.
-std::int32_t ProfileReadLogicalLine(ProfileReader *reader, const ProfileFile *file);
-// 1 with the next section and its entries; 0 with null when none is left.
-std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader,
-                                const ProfileFile *file);
+struct ProfileReader {
+  ProfileFile *file;
+  std::size_t position; // the next physical line's start in file->bytes
+  bool inPlace;         // names and values stay in file->bytes
+  bool zeroBytes;       // the file holds a zero byte somewhere
+  bool failed;          // memory ran out or the text did not fit
+  bool replaced;        // UTF-16 text the ANSI code page could not hold
+  bool pending;         // pendingLine was put back for the next header search
+  ProfileLine pendingLine;
+  std::size_t textUsed; // of file->text, when not in place
+  char *line;           // joined or converted lines
+  std::size_t lineCapacity;
+  WCHAR *units; // one UTF-16 line
+  std::size_t unitCapacity;
+  ProfileLinePiece *pieces; // of the current logical line, when spans are kept
+  std::size_t pieceCount;
+  std::size_t pieceCapacity;
+  // The section being read: its record with the entries read so far behind
+  // it, grown as they come, and their spans under keep-layout.
+  ProfileSection *block;
+  ProfileSpan *spans;
+  std::uint32_t entryCount;
+  std::uint32_t entryCapacity;
+  std::uint32_t lastEntryCount; // of the section before, for sizing the next block
+};
+
+// The next physical line of an 8-bit file; false at its end. Inline: it is
+// the loader's innermost step.
+inline bool ProfileReadByteLine(ProfileReader *reader, ProfileLine *line) {
+  const ProfileFile *file = reader->file;
+  const std::size_t start = reader->position;
+  if (start >= file->byteCount) {
+    return false;
+  }
+  char *begin = file->bytes + start;
+  const std::size_t left = file->byteCount - start;
+  const auto *lineFeed = static_cast<const char *>(std::memchr(begin, '\n', left));
+  std::size_t length = lineFeed != nullptr ? static_cast<std::size_t>(lineFeed - begin) : left;
+  line->end = lineFeed != nullptr ? start + length + 1 : file->byteCount;
+  line->lineFeed = lineFeed != nullptr;
+  if (lineFeed != nullptr && length > 0 && begin[length - 1] == '\r') {
+    --length; // a CR LF pair reads as LF
+  }
+  if (reader->zeroBytes) {
+    const auto *zero = static_cast<const char *>(std::memchr(begin, '\0', length));
+    if (zero != nullptr) {
+      length = static_cast<std::size_t>(zero - begin);
+      line->lineFeed = false;
+    }
+  }
+  line->text = begin;
+  line->length = length;
+  line->start = start;
+  reader->position = line->end;
+  return true;
+}
+
+// Sets the reader up over the file's bytes (file->bytes, file->byteCount,
+// file->utf16 and the switches set); false when memory ran out.
+bool ProfileReaderStart(ProfileReader *reader, ProfileFile *file);
+void ProfileReaderEnd(ProfileReader *reader);
+// The next physical line from position on; false at the end of the file.
+bool ProfileReadLine(ProfileReader *reader, ProfileLine *line);
+// The next logical line: the one put back, or a physical line joined with
+// its continuation lines when the file's switch is on; false at the end.
+bool ProfileReadLogicalLine(ProfileReader *reader, ProfileLine *line);
+// Where a text offset of the current logical line stands in the file's bytes.
+std::size_t ProfileByteOffset(const ProfileReader *reader, const ProfileLine *line,
+                              std::size_t textOffset);
+// 1 with the next section and its entries; 0 with null when none is left
+// (or reading failed: reader->failed).
+std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader);
 // The entry of a name=value line (modified in place), or null; *stop becomes 1
 // for an entry line whose name is empty, which ends its section.
 ProfileEntry *ProfileParseEntry(char *line, std::int32_t *stop);
-// Drops a line still put back, so that no load starts with another's line.
-void ProfileClearLookAhead();
+
+// The parts of an entry line, as offsets into its text.
+struct ProfileEntryText {
+  std::size_t nameStart;
+  std::size_t nameLength;
+  std::size_t valueStart;
+  std::size_t valueLength;
+  std::int32_t quoted;
+};
+enum class ProfileLineKind { Other, Entry, EmptyName };
+// What a line (without its line end) is: an entry, an entry line whose name
+// is empty (it ends its section), or anything else.
+ProfileLineKind ProfileSplitEntry(const char *text, std::size_t length, ProfileEntryText *parts);
+// Whether the line is a header: '[' first after white space, and a
+// non-empty name up to the last ']'; the name's place when it is.
+bool ProfileSplitHeader(const char *text, std::size_t length, std::size_t *nameStart,
+                        std::size_t *nameLength);
 
 // --- Updates on the records ---
 ProfileEntry *ProfileFindEntry(ProfileSection *section, const char *name);
-ProfileSection *ProfileFindSectionIn(ProfileFile *file, const char *name);
+ProfileSection *ProfileFindSectionIn(const ProfileFile *file, const char *name);
 ProfileSection *ProfileFindOrAddSection(ProfileFile *file, const char *name);
 ProfileSection *ProfileAddSection(ProfileFile *file, const char *name);
-ProfileEntry *ProfileSetEntry(ProfileSection *section, const char *name, const char *value);
-ProfileEntry *ProfileAddEntry(ProfileSection *section, const char *name, const char *value);
+ProfileEntry *ProfileSetEntry(const ProfileFile *file, ProfileSection *section, const char *name,
+                              const char *value);
 std::int32_t ProfileDeleteSection(ProfileFile *file, const char *name);

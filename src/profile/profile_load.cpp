@@ -2,6 +2,9 @@
 
 #include "platform/file_access.h"
 
+#include <cstdint>
+#include <cstdlib>
+
 namespace {
 
 // The file's stream, retrying while another process holds it; null for a
@@ -29,22 +32,42 @@ std::FILE *OpenWithRetries(const char *path, bool *readable) {
   return nullptr;
 }
 
-bool ReadSections(ProfileFile *file, std::FILE *stream) {
-  ProfileReader reader;
-  bool read = ProfileReaderStart(&reader, stream);
-  if (read) {
-    if (ProfileReaderSkipUtf16Mark(&reader)) {
-      file->utf16 = 1;
-    }
-    ProfileSection *section = nullptr;
-    while (ProfileReadSection(&section, &reader, file) != 0) {
-      ProfileAppendSection(file, section);
-    }
-    read = !reader.failed;
+// The whole file in one buffer with a spare byte behind it. The size is
+// taken first, but the file may have grown or shrunk since: it is read to its
+// end whatever it holds then.
+bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count, std::size_t *capacity) {
+  *bytes = nullptr;
+  *count = 0;
+  // Read straight into the buffer, without the stream's own.
+  std::setvbuf(stream, nullptr, _IONBF, 0);
+  unsigned long long size = 0;
+  OpenFileSize(stream, &size);
+  if (size > SIZE_MAX / 2 - 2) {
+    return false;
   }
-  ProfileReaderEnd(&reader);
-  ProfileClearLookAhead();
-  return read;
+  // One byte more than the size, to learn whether the file grew.
+  std::size_t wanted = static_cast<std::size_t>(size) + 1;
+  char *buffer = ProfileTakeByteBuffer(wanted + 1, capacity);
+  std::size_t read = buffer == nullptr ? 0 : std::fread(buffer, 1, wanted, stream);
+  while (buffer != nullptr && read == wanted) {
+    wanted = wanted * 2 + 4096;
+    char *grown = static_cast<char *>(std::realloc(buffer, wanted + 1));
+    if (grown == nullptr || wanted > SIZE_MAX / 4) {
+      std::free(grown == nullptr ? buffer : grown);
+      return false;
+    }
+    buffer = grown;
+    *capacity = wanted + 1;
+    read += std::fread(buffer + read, 1, wanted - read, stream);
+  }
+  if (buffer == nullptr || std::ferror(stream) != 0) {
+    std::free(buffer);
+    return false;
+  }
+  buffer[read] = '\0';
+  *bytes = buffer;
+  *count = read;
+  return true;
 }
 
 } // namespace
@@ -55,12 +78,24 @@ bool ProfileLoadFile(ProfileFile *file) {
   if (stream == nullptr) {
     return readable;
   }
-  const bool read = ReadSections(file, stream);
+  const bool read = ReadWholeFile(stream, &file->bytes, &file->byteCount, &file->byteCapacity);
   std::fclose(stream);
-  if (!read) {
+  const auto *bytes = reinterpret_cast<const unsigned char *>(file->bytes);
+  file->utf16 = read && file->byteCount >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE ? 1 : 0;
+  if (!read || !ProfileParseFile(file)) {
     // Half a file must never be cached: its write-back would lose the rest.
     ProfileFreeSections(file);
+    ProfileFreeText(file);
     file->utf16 = 0;
+    file->textReplaced = 0;
+    return false;
   }
-  return read;
+  if (file->text != file->bytes && file->keepLayout == 0) {
+    // The converted text is all that is read from these bytes.
+    ProfileGiveBackByteBuffer(file->bytes, file->byteCapacity);
+    file->bytes = nullptr;
+    file->byteCount = 0;
+    file->byteCapacity = 0;
+  }
+  return true;
 }

@@ -4,32 +4,57 @@
 
 namespace {
 
-// Stores prefix, body and suffix as one text: at most size - 1 bytes and a
-// zero byte. Size 0 (or no buffer) stores nothing and answers the length.
-std::uint32_t StoreText(const char *prefix, const char *body, const char *suffix, char *buffer,
-                        std::uint32_t size) {
-  const char *pieces[] = {prefix, body, suffix};
-  std::size_t total = 0;
-  for (const char *piece : pieces) {
-    total += std::strlen(piece);
+// memcpy for the short names and values most files hold: fixed-size moves
+// that overlap, instead of a call for a dozen bytes.
+inline void CopyBytes(char *to, const char *from, std::size_t length) {
+  if (length >= 8 && length <= 16) {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + length - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + length - 8, &tail, 8);
+  } else if (length >= 4 && length < 8) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + length - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + length - 4, &tail, 4);
+  } else if (length < 4) {
+    for (std::size_t i = 0; i < length; ++i) {
+      to[i] = from[i];
+    }
+  } else {
+    std::memcpy(to, from, length);
   }
+}
+
+// Stores the text, inside double quotes when quoted, as one terminated
+// text: at most size - 1 bytes and a zero byte. Size 0 (or no buffer) stores
+// nothing and answers the length.
+std::uint32_t StoreText(const char *text, bool quoted, char *buffer, std::uint32_t size) {
+  const std::size_t length = std::strlen(text);
   if (size == 0 || buffer == nullptr) {
-    return static_cast<std::uint32_t>(total);
+    return static_cast<std::uint32_t>(length + (quoted ? 2 : 0));
   }
+  const std::size_t room = size - 1;
   std::size_t stored = 0;
-  for (const char *piece : pieces) {
-    const std::size_t length = std::strlen(piece);
-    const std::size_t room = size - 1 - stored;
-    const std::size_t taken = length < room ? length : room;
-    std::memcpy(buffer + stored, piece, taken);
-    stored += taken;
+  if (quoted && stored < room) {
+    buffer[stored++] = '"';
+  }
+  const std::size_t taken = length < room - stored ? length : room - stored;
+  CopyBytes(buffer + stored, text, taken);
+  stored += taken;
+  if (quoted && stored < room) {
+    buffer[stored++] = '"';
   }
   buffer[stored] = '\0';
   return static_cast<std::uint32_t>(stored);
 }
 
 std::uint32_t StoreDefault(const char *defaultText, char *buffer, std::uint32_t size) {
-  return StoreText("", defaultText != nullptr ? defaultText : "", "", buffer, size);
+  return StoreText(defaultText != nullptr ? defaultText : "", false, buffer, size);
 }
 
 // Names one after another, each with its zero byte, in a zero-filled buffer
@@ -63,9 +88,35 @@ std::uint32_t StoreName(const Record *record, char *buffer, std::uint32_t size) 
   const std::uint32_t length = record->nameLength;
   const std::uint32_t copied = size < length ? size : length;
   if (copied != 0 && buffer != nullptr) {
-    std::memcpy(buffer, record->name, copied);
+    CopyBytes(buffer, record->name, copied);
   }
   return length;
+}
+
+// The last value found by ProfileGetString, for callers that ask twice for
+// one value (its length, then its text): the second time, the names are
+// only compared with the records found the first time.
+struct LastLookup {
+  std::uint64_t generation;
+  const ProfileFile *file;
+  const ProfileSection *section;
+  const ProfileEntry *entry;
+};
+LastLookup lastLookup = {0, nullptr, nullptr, nullptr};
+
+template <typename Record> bool Names(const Record *record, const char *name, std::size_t length) {
+  return length == record->nameLength && ProfileSameName(record->name, name, length);
+}
+
+const ProfileEntry *RememberedValue(const ProfileFile *file, const char *section,
+                                    std::size_t sectionLength, const char *entry,
+                                    std::size_t entryLength) {
+  if (lastLookup.file != file || lastLookup.generation != profileGeneration ||
+      !Names(lastLookup.entry, entry, entryLength) ||
+      !Names(lastLookup.section, section, sectionLength)) {
+    return nullptr;
+  }
+  return lastLookup.entry;
 }
 
 bool IsEmpty(const char *text) {
@@ -92,21 +143,31 @@ std::uint32_t ProfileGetString(const char *section, const char *entry, const cha
   if (IsEmpty(section)) {
     return StoreNameList(file->firstSection, buffer, size);
   }
-  ProfileSection *found = ProfileFindSectionIn(file, section);
+  const std::size_t sectionLength = std::strlen(section);
+  const std::size_t entryLength = entry == nullptr ? 0 : std::strlen(entry);
+  if (entryLength != 0) {
+    const ProfileEntry *remembered =
+        RememberedValue(file, section, sectionLength, entry, entryLength);
+    if (remembered != nullptr) {
+      return StoreText(remembered->value, file->returnQuotes != 0 && remembered->quoted == 1,
+                       buffer, size);
+    }
+  }
+  ProfileSection *found =
+      ProfileIndexedSection(file, section, sectionLength, ProfileHashName(section, sectionLength));
   if (found == nullptr) {
     return StoreDefault(defaultText, buffer, size);
   }
-  if (IsEmpty(entry)) {
+  if (entryLength == 0) {
     return StoreNameList(found->firstEntry, buffer, size);
   }
-  const ProfileEntry *value = ProfileFindEntry(found, entry);
+  const ProfileEntry *value =
+      ProfileIndexedEntry(found, entry, entryLength, ProfileHashName(entry, entryLength));
   if (value == nullptr) {
     return StoreDefault(defaultText, buffer, size);
   }
-  if (file->returnQuotes != 0 && value->quoted == 1) {
-    return StoreText("\"", value->value, "\"", buffer, size);
-  }
-  return StoreText("", value->value, "", buffer, size);
+  lastLookup = {profileGeneration, file, found, value};
+  return StoreText(value->value, file->returnQuotes != 0 && value->quoted == 1, buffer, size);
 }
 
 std::uint32_t ProfileGetNumber(const char *section, const char *entry, std::uint32_t defaultValue,
@@ -121,16 +182,36 @@ std::uint32_t ProfileGetHexNumber(const char *section, const char *entry,
   return value == nullptr ? defaultValue : ProfileParseNumber(value->value, 16);
 }
 
+namespace {
+
+// The section at a list position: the cursor answers the position it last
+// answered and the one after it at once; any other position walks.
+const ProfileSection *SectionAt(ProfileFile *file, std::uint32_t index) {
+  ProfileSection *section = file->cursorSection;
+  std::uint32_t at = file->cursorIndex;
+  if (section == nullptr || index < at) {
+    section = file->firstSection;
+    at = 0;
+  }
+  for (; section != nullptr && at < index; ++at) {
+    section = section->next;
+  }
+  if (section != nullptr) {
+    file->cursorSection = section;
+    file->cursorIndex = index;
+  }
+  return section;
+}
+
+} // namespace
+
 std::uint32_t ProfileGetSectionName(std::uint32_t index, char *buffer, std::uint32_t size,
                                     const char *path) {
   ProfileFile *file = nullptr;
   if (ProfileOpen(path, &file) == 0) {
     return 0;
   }
-  const ProfileSection *section = file->firstSection;
-  for (; section != nullptr && index > 0; --index) {
-    section = section->next;
-  }
+  const ProfileSection *section = SectionAt(file, index);
   return section == nullptr ? 0 : StoreName(section, buffer, size);
 }
 
@@ -147,9 +228,6 @@ std::uint32_t ProfileGetEntryName(std::uint32_t index, char *buffer, std::uint32
   if (section == nullptr) {
     return 0;
   }
-  const ProfileEntry *entry = section->firstEntry;
-  for (; entry != nullptr && index > 0; --index) {
-    entry = entry->next;
-  }
+  const ProfileEntry *entry = ProfileEntryAt(section, index);
   return entry == nullptr ? 0 : StoreName(entry, buffer, size);
 }

@@ -1,122 +1,39 @@
-// The one line reader for profile files on both builds: binary reads in which
-// a CR LF pair becomes LF, as the Windows C runtime's text mode reads, but
-// without giving the byte 1A an end-of-file meaning; UTF-16 files are read by
-// 16-bit units. Lines of any length are read whole.
+// The one line reader for profile files on both builds, over the file's bytes
+// read whole: a CR LF pair reads as LF, as the Windows C runtime's text mode
+// reads, but the byte 1A means nothing special; UTF-16 files are read by
+// 16-bit units and converted line by line. Lines of any length are read whole.
 #include "profile/profile_internal.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-constexpr std::size_t ChunkSize = 65536;
-
-bool FillChunk(ProfileReader *reader) {
-  reader->chunkPosition = 0;
-  reader->chunkLength = std::fread(reader->chunk, 1, ChunkSize, reader->stream);
-  if (reader->chunkLength == 0 && std::ferror(reader->stream)) {
-    reader->failed = true;
-  }
-  return reader->chunkLength > 0;
-}
-
-int NextByte(ProfileReader *reader) {
-  if (reader->chunkPosition == reader->chunkLength && !FillChunk(reader)) {
-    return EOF;
-  }
-  return reader->chunk[reader->chunkPosition++];
-}
-
-int PeekByte(ProfileReader *reader) {
-  if (reader->chunkPosition == reader->chunkLength && !FillChunk(reader)) {
-    return EOF;
-  }
-  return reader->chunk[reader->chunkPosition];
-}
-
-// Room for needed bytes and a terminating zero from offset on.
-bool ReserveLine(ProfileReader *reader, std::size_t offset, std::size_t needed) {
-  const std::size_t wanted = offset + needed + 1;
-  if (wanted <= reader->lineCapacity) {
+// Room for wanted items of the given size in a malloc'ed buffer.
+template <typename Item> bool Reserve(Item **buffer, std::size_t *capacity, std::size_t wanted) {
+  if (wanted <= *capacity) {
     return true;
   }
-  std::size_t capacity = reader->lineCapacity * 2;
-  while (capacity < wanted) {
-    capacity *= 2;
+  std::size_t grown = *capacity < 64 ? 64 : *capacity * 2;
+  while (grown < wanted) {
+    grown *= 2;
   }
-  auto *grown = static_cast<char *>(std::realloc(reader->line, capacity));
-  if (grown == nullptr) {
-    reader->failed = true;
+  auto *items = static_cast<Item *>(std::realloc(*buffer, grown * sizeof(Item)));
+  if (items == nullptr) {
     return false;
   }
-  reader->line = grown;
-  reader->lineCapacity = capacity;
+  *buffer = items;
+  *capacity = grown;
   return true;
-}
-
-bool ReserveUnits(ProfileReader *reader, std::size_t wanted) {
-  if (wanted <= reader->unitCapacity) {
-    return true;
-  }
-  std::size_t capacity = reader->unitCapacity == 0 ? 4096 : reader->unitCapacity * 2;
-  while (capacity < wanted) {
-    capacity *= 2;
-  }
-  auto *grown = static_cast<WCHAR *>(std::realloc(reader->units, capacity * sizeof(WCHAR)));
-  if (grown == nullptr) {
-    reader->failed = true;
-    return false;
-  }
-  reader->units = grown;
-  reader->unitCapacity = capacity;
-  return true;
-}
-
-char *ReadByteLine(ProfileReader *reader, std::size_t offset) {
-  std::size_t length = offset;
-  int c = NextByte(reader);
-  if (c == EOF) {
-    return nullptr;
-  }
-  for (; c != EOF; c = NextByte(reader)) {
-    if (c == '\r' && PeekByte(reader) == '\n') {
-      c = NextByte(reader);
-    }
-    if (!ReserveLine(reader, length, 1)) {
-      return nullptr;
-    }
-    reader->line[length++] = static_cast<char>(c);
-    if (c == '\n') {
-      break;
-    }
-  }
-  reader->line[length] = '\0';
-  return reader->line;
-}
-
-// Units up to and including U+000A; a lone byte at the end of the file is
-// half a unit and is dropped.
-std::size_t ReadUnitLine(ProfileReader *reader) {
-  std::size_t count = 0;
-  while (true) {
-    const int low = NextByte(reader);
-    const int high = low == EOF ? EOF : NextByte(reader);
-    if (high == EOF || !ReserveUnits(reader, count + 1)) {
-      return count;
-    }
-    const auto unit = static_cast<WCHAR>(low | (high << 8));
-    reader->units[count++] = unit;
-    if (unit == 0x000A) {
-      return count;
-    }
-  }
 }
 
 // A surrogate without its partner stands for no character: one space takes
 // its place. Done here rather than left to the conversion's default
-// character, which a UTF-8 ANSI code page refuses.
-void ReplaceUnpairedSurrogates(WCHAR *units, std::size_t count) {
+// character, which a UTF-8 ANSI code page refuses. Answers whether any was.
+bool ReplaceUnpairedSurrogates(WCHAR *units, std::size_t count) {
+  bool replaced = false;
   for (std::size_t i = 0; i < count; ++i) {
     const bool high = units[i] >= 0xD800 && units[i] <= 0xDBFF;
     const bool low = units[i] >= 0xDC00 && units[i] <= 0xDFFF;
@@ -124,77 +41,258 @@ void ReplaceUnpairedSurrogates(WCHAR *units, std::size_t count) {
       ++i;
     } else if (high || low) {
       units[i] = 0x0020;
+      replaced = true;
     }
   }
+  return replaced;
 }
 
 // Units the ANSI code page cannot represent become one space. Should the
 // code page refuse a default character (UTF-8 does), convert without one.
-int ConvertUnits(const WCHAR *units, int count, char *out, int size) {
-  int produced = WideCharToMultiByte(CP_ACP, 0, units, count, out, size, " ", nullptr);
+// *replaced is set when a unit did not convert to itself: it had no
+// character of the code page, or only a look-alike ("best fit").
+int ConvertUnits(const WCHAR *units, int count, char *out, int size, bool *replaced) {
+  BOOL usedDefault = FALSE;
+  int produced = WideCharToMultiByte(CP_ACP, 0, units, count, out, size, " ", &usedDefault);
   if (produced == 0) {
-    produced = WideCharToMultiByte(CP_ACP, 0, units, count, out, size, nullptr, nullptr);
+    return WideCharToMultiByte(CP_ACP, 0, units, count, out, size, nullptr, nullptr);
+  }
+  BOOL inexact = FALSE;
+  if (usedDefault == FALSE) {
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units, count, nullptr, 0, " ", &inexact);
+  }
+  if (usedDefault != FALSE || inexact != FALSE) {
+    *replaced = true;
   }
   return produced;
 }
 
-char *ReadUtf16Line(ProfileReader *reader, std::size_t offset) {
-  const std::size_t count = ReadUnitLine(reader);
-  if (count == 0 || reader->failed) {
-    return nullptr;
+// The units from the reader's position up to and including U+000A into
+// reader->units; a lone byte at the end of the file is half a unit and is
+// dropped. Their count, 0 at the end of the file.
+std::size_t ReadUnits(ProfileReader *reader) {
+  const ProfileFile *file = reader->file;
+  const auto *bytes = reinterpret_cast<const unsigned char *>(file->bytes);
+  std::size_t at = reader->position;
+  std::size_t count = 0;
+  while (at + 1 < file->byteCount) {
+    if (!Reserve(&reader->units, &reader->unitCapacity, count + 1)) {
+      reader->failed = true;
+      return 0;
+    }
+    const auto unit = static_cast<WCHAR>(bytes[at] | (bytes[at + 1] << 8));
+    reader->units[count++] = unit;
+    at += 2;
+    if (unit == 0x000A) {
+      break;
+    }
+  }
+  reader->position = at;
+  return count;
+}
+
+// One UTF-16 line converted into reader->line from offset on; the logical
+// line's text is reader->line from its start.
+bool ReadUtf16Line(ProfileReader *reader, std::size_t offset, ProfileLine *line) {
+  const std::size_t start = reader->position;
+  const std::size_t count = ReadUnits(reader);
+  if (count == 0) {
+    return false;
   }
   if (count > INT_MAX / 4) {
     reader->failed = true;
-    return nullptr;
+    return false;
   }
-  ReplaceUnpairedSurrogates(reader->units, count);
+  if (ReplaceUnpairedSurrogates(reader->units, count)) {
+    reader->replaced = true;
+  }
   const int units = static_cast<int>(count);
-  const int needed = ConvertUnits(reader->units, units, nullptr, 0);
-  if (needed <= 0 || !ReserveLine(reader, offset, static_cast<std::size_t>(needed))) {
+  const int needed = ConvertUnits(reader->units, units, nullptr, 0, &reader->replaced);
+  if (needed <= 0 ||
+      !Reserve(&reader->line, &reader->lineCapacity, offset + static_cast<std::size_t>(needed))) {
     reader->failed = true;
-    return nullptr;
+    return false;
   }
-  const int produced = ConvertUnits(reader->units, units, reader->line + offset, needed);
-  if (produced != needed) {
+  char *out = reader->line + offset;
+  if (ConvertUnits(reader->units, units, out, needed, &reader->replaced) != needed) {
     reader->failed = true;
-    return nullptr;
+    return false;
   }
-  reader->line[offset + static_cast<std::size_t>(produced)] = '\0';
-  return reader->line;
+  // The text ends at its first zero byte; a line feed at its end ends the line.
+  const auto *zero = static_cast<const char *>(std::memchr(out, '\0', needed));
+  std::size_t length = zero != nullptr ? static_cast<std::size_t>(zero - out) : needed;
+  line->lineFeed = length > 0 && out[length - 1] == '\n';
+  if (line->lineFeed) {
+    --length;
+  }
+  line->text = reader->line;
+  line->length = offset + length;
+  line->start = start;
+  line->end = reader->position;
+  return true;
+}
+
+bool AddPiece(ProfileReader *reader, std::size_t textOffset, std::size_t byteOffset) {
+  if (reader->file->keepLayout == 0) {
+    return true;
+  }
+  if (!Reserve(&reader->pieces, &reader->pieceCapacity, reader->pieceCount + 1)) {
+    reader->failed = true;
+    return false;
+  }
+  reader->pieces[reader->pieceCount++] = {textOffset, byteOffset};
+  return true;
+}
+
+// Joins the next physical line to line at offset at, over the backslash and
+// the line feed; false (line unchanged) at the end of the file.
+bool JoinNextLine(ProfileReader *reader, ProfileLine *line, std::size_t at) {
+  ProfileLine next{};
+  if (reader->file->utf16 != 0) {
+    if (!ReadUtf16Line(reader, at, &next)) {
+      return false;
+    }
+  } else {
+    if (!ProfileReadByteLine(reader, &next)) {
+      return false;
+    }
+    if (!reader->inPlace) {
+      // The file's bytes stay as read: the joined line is put together apart.
+      const bool apart = line->text == reader->line;
+      if (!Reserve(&reader->line, &reader->lineCapacity, at + next.length + 1)) {
+        reader->failed = true;
+        return false;
+      }
+      if (!apart) {
+        std::memcpy(reader->line, line->text, at);
+      }
+      line->text = reader->line;
+    }
+    std::memmove(line->text + at, next.text, next.length);
+    next.text = line->text;
+    next.length += at;
+  }
+  line->text = next.text;
+  line->length = next.length;
+  line->lineFeed = next.lineFeed;
+  line->end = next.end;
+  return AddPiece(reader, at, next.start);
+}
+
+// The offset of the backslash that continues the line on the next one, or
+// -1: the line ends in a line feed whose preceding character is a backslash.
+// Stepping back with CharPrevA never takes the second byte of a double-byte
+// character for one.
+std::ptrdiff_t ContinuationPoint(const ProfileLine *line) {
+  if (!line->lineFeed || line->length == 0) {
+    return -1;
+  }
+  const char *lineFeed = line->text + line->length;
+  const char *previous = CharPrevA(line->text, lineFeed);
+  if (previous == lineFeed || *previous != '\\') {
+    return -1;
+  }
+  return previous - line->text;
+}
+
+// How many bytes of the ANSI code page one character of units takes.
+std::size_t ConvertedLength(const WCHAR *units, int count) {
+  bool ignored = false;
+  const int length = ConvertUnits(units, count, nullptr, 0, &ignored);
+  return length > 0 ? static_cast<std::size_t>(length) : 1;
 }
 
 } // namespace
 
-bool ProfileReaderStart(ProfileReader *reader, std::FILE *stream) {
+bool ProfileReaderStart(ProfileReader *reader, ProfileFile *file) {
   *reader = ProfileReader{};
-  reader->stream = stream;
-  reader->chunk = static_cast<unsigned char *>(std::malloc(ChunkSize));
-  reader->line = static_cast<char *>(std::malloc(ProfileLineStartSize));
-  reader->lineCapacity = ProfileLineStartSize;
-  return reader->chunk != nullptr && reader->line != nullptr;
+  reader->file = file;
+  reader->inPlace = file->utf16 == 0 && file->keepLayout == 0;
+  reader->zeroBytes = std::memchr(file->bytes, '\0', file->byteCount) != nullptr;
+  reader->position = file->utf16 != 0 ? 2 : 0;
+  if (reader->inPlace) {
+    // The names and values stay where they are; the zero byte after the
+    // bytes ends the last one.
+    file->text = file->bytes;
+    file->textSize = file->byteCount + 1;
+    return true;
+  }
+  // Every name and value with its zero byte takes at most its line's bytes
+  // and one more; converted UTF-16 text takes at most 3 bytes per unit.
+  if (file->byteCount > SIZE_MAX / 4) {
+    return false;
+  }
+  file->textSize = file->byteCount * (file->utf16 != 0 ? 3 : 2) + 2;
+  file->text = static_cast<char *>(std::malloc(file->textSize));
+  return file->text != nullptr;
 }
 
 void ProfileReaderEnd(ProfileReader *reader) {
-  std::free(reader->chunk);
   std::free(reader->line);
   std::free(reader->units);
+  std::free(reader->pieces);
+  std::free(reader->block);
+  std::free(reader->spans);
   *reader = ProfileReader{};
 }
 
-bool ProfileReaderSkipUtf16Mark(ProfileReader *reader) {
-  if (reader->chunkLength == 0) {
-    FillChunk(reader);
+bool ProfileReadLine(ProfileReader *reader, ProfileLine *line) {
+  if (reader->failed) {
+    return false;
   }
-  if (reader->chunkLength >= 2 && reader->chunk[0] == 0xFF && reader->chunk[1] == 0xFE) {
-    reader->chunkPosition = 2;
-    return true;
-  }
-  return false;
+  return reader->file->utf16 != 0 ? ReadUtf16Line(reader, 0, line)
+                                  : ProfileReadByteLine(reader, line);
 }
 
-char *ProfileReadLine(ProfileReader *reader, std::size_t offset, const ProfileFile *file) {
-  if (reader->failed) {
-    return nullptr;
+bool ProfileReadLogicalLine(ProfileReader *reader, ProfileLine *line) {
+  if (reader->pending) {
+    reader->pending = false;
+    *line = reader->pendingLine;
+    return true;
   }
-  return file->utf16 != 0 ? ReadUtf16Line(reader, offset) : ReadByteLine(reader, offset);
+  reader->pieceCount = 0;
+  if (!ProfileReadLine(reader, line) || !AddPiece(reader, 0, line->start)) {
+    return false;
+  }
+  if (reader->file->continuation == 0) {
+    return true;
+  }
+  for (std::ptrdiff_t at = ContinuationPoint(line); at >= 0; at = ContinuationPoint(line)) {
+    if (!JoinNextLine(reader, line, static_cast<std::size_t>(at))) {
+      break;
+    }
+  }
+  return !reader->failed;
+}
+
+std::size_t ProfileByteOffset(const ProfileReader *reader, const ProfileLine *line,
+                              std::size_t textOffset) {
+  std::size_t piece = 0;
+  while (piece + 1 < reader->pieceCount && reader->pieces[piece + 1].textOffset <= textOffset) {
+    ++piece;
+  }
+  const ProfileLinePiece &from =
+      reader->pieceCount > 0 ? reader->pieces[piece] : ProfileLinePiece{0, line->start};
+  std::size_t left = textOffset - from.textOffset;
+  if (reader->file->utf16 == 0) {
+    return from.byteOffset + left;
+  }
+  // Walk the piece's units until their converted text covers the offset.
+  const auto *bytes = reinterpret_cast<const unsigned char *>(reader->file->bytes);
+  std::size_t at = from.byteOffset;
+  while (left > 0 && at + 1 < reader->file->byteCount) {
+    WCHAR pair[2] = {static_cast<WCHAR>(bytes[at] | (bytes[at + 1] << 8)), 0};
+    int count = 1;
+    if (pair[0] >= 0xD800 && pair[0] <= 0xDBFF && at + 3 < reader->file->byteCount) {
+      pair[1] = static_cast<WCHAR>(bytes[at + 2] | (bytes[at + 3] << 8));
+      count = pair[1] >= 0xDC00 && pair[1] <= 0xDFFF ? 2 : 1;
+    }
+    if (pair[0] >= 0xD800 && pair[0] <= 0xDFFF && count == 1) {
+      pair[0] = 0x0020; // unpaired: read as one space
+    }
+    const std::size_t length = pair[0] < 0x80 ? 1 : ConvertedLength(pair, count);
+    left = length < left ? left - length : 0;
+    at += 2 * static_cast<std::size_t>(count);
+  }
+  return at;
 }

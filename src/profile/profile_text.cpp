@@ -3,10 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-bool ProfileIsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 char *ProfileCopyText(const char *text, std::size_t length) {
   auto *copy = static_cast<char *>(std::malloc(length + 1));
   std::memcpy(copy, text, length);
@@ -27,15 +23,11 @@ char *ProfileTrim(char *text) {
 }
 
 char *ProfilePrepareValue(char *text, std::int32_t *quoted) {
-  *quoted = 0;
   char *value = ProfileTrim(text);
-  const std::size_t length = std::strlen(value);
-  if (length >= 2 && (value[0] == '"' || value[0] == '\'') && value[length - 1] == value[0]) {
-    value[length - 1] = '\0';
-    *quoted = 1;
-    return value + 1;
-  }
-  return value;
+  const ProfileValueText prepared = ProfileUnquote(value, std::strlen(value));
+  value[prepared.start + prepared.length] = '\0';
+  *quoted = prepared.quoted;
+  return value + prepared.start;
 }
 
 namespace {

@@ -23,15 +23,80 @@ bool IsStorableEntryName(const char *name) {
   return *name != '\0' && *name != '[' && std::strchr(name, '=') == nullptr;
 }
 
-// Replaces the entry's value with value prepared as the parser prepares it.
-void StoreValue(ProfileEntry *entry, const char *value) {
-  char *copy = ProfileCopyText(value, std::strlen(value));
-  std::int32_t quoted = 0;
-  const char *prepared = ProfilePrepareValue(copy, &quoted);
-  std::free(entry->value);
-  entry->value = ProfileCopyText(prepared, std::strlen(prepared));
+// The text without white space at either end, as a range of it.
+struct Trimmed {
+  const char *start;
+  std::size_t length;
+};
+
+Trimmed TrimmedRange(const char *text) {
+  while (ProfileIsSpace(*text)) {
+    ++text;
+  }
+  std::size_t length = std::strlen(text);
+  while (length > 0 && ProfileIsSpace(text[length - 1])) {
+    --length;
+  }
+  return {text, length};
+}
+
+// The value as the parser prepares it (trimmed, one pair of enclosing quotes
+// removed), in an allocation of its own; null when memory ran out.
+char *PreparedValue(const char *value, std::int32_t *quoted) {
+  const Trimmed trimmed = TrimmedRange(value);
+  const ProfileValueText prepared = ProfileUnquote(trimmed.start, trimmed.length);
+  *quoted = prepared.quoted;
+  return ProfileCopyText(trimmed.start + prepared.start, prepared.length);
+}
+
+void StoreValue(ProfileSection *section, ProfileEntry *entry, char *value, std::int32_t quoted,
+                const ProfileFile *file) {
+  if (ProfileIsFileText(file, entry->value)) {
+    ++section->replacedValues;
+  } else {
+    std::free(entry->value);
+  }
+  entry->value = value;
   entry->quoted = quoted;
-  std::free(copy);
+}
+
+ProfileSection *FindOrAddSection(ProfileFile *file, const Trimmed &name) {
+  if (name.length == 0) {
+    return nullptr;
+  }
+  ProfileSection *section = ProfileIndexedSection(file, name.start, name.length,
+                                                  ProfileHashName(name.start, name.length));
+  if (section != nullptr) {
+    return section;
+  }
+  section = ProfileNewSection(name.start, name.length);
+  if (section != nullptr && !ProfileAppendSection(file, section)) {
+    std::free(section);
+    section = nullptr;
+  }
+  return section;
+}
+
+ProfileEntry *SetEntry(const ProfileFile *file, ProfileSection *section, const Trimmed &name,
+                       const char *value) {
+  std::int32_t quoted = 0;
+  char *prepared = PreparedValue(value, &quoted);
+  if (prepared == nullptr) {
+    return nullptr;
+  }
+  ProfileEntry *entry = ProfileIndexedEntry(section, name.start, name.length,
+                                            ProfileHashName(name.start, name.length));
+  if (entry != nullptr) {
+    StoreValue(section, entry, prepared, quoted, file);
+    return entry;
+  }
+  entry = ProfileNewAddedEntry(name.start, name.length, prepared, quoted);
+  if (entry != nullptr && !ProfileAppendEntry(section, entry)) {
+    std::free(entry->value);
+    std::free(entry);
+    entry = nullptr;
+  }
+  return entry;
 }
 
 } // namespace
@@ -40,35 +105,20 @@ ProfileEntry *ProfileFindEntry(ProfileSection *section, const char *name) {
   if (section == nullptr || name == nullptr) {
     return nullptr;
   }
-  for (ProfileEntry *entry = section->firstEntry; entry != nullptr; entry = entry->next) {
-    if (_stricmp(entry->name, name) == 0) {
-      return entry;
-    }
-  }
-  return nullptr;
+  const std::size_t length = std::strlen(name);
+  return ProfileIndexedEntry(section, name, length, ProfileHashName(name, length));
 }
 
-ProfileSection *ProfileFindSectionIn(ProfileFile *file, const char *name) {
+ProfileSection *ProfileFindSectionIn(const ProfileFile *file, const char *name) {
   if (name == nullptr) {
     return nullptr;
   }
-  for (ProfileSection *section = file->firstSection; section != nullptr; section = section->next) {
-    if (_stricmp(section->name, name) == 0) {
-      return section;
-    }
-  }
-  return nullptr;
+  const std::size_t length = std::strlen(name);
+  return ProfileIndexedSection(file, name, length, ProfileHashName(name, length));
 }
 
 ProfileSection *ProfileFindOrAddSection(ProfileFile *file, const char *name) {
-  char *copy = ProfileCopyText(name, std::strlen(name));
-  const char *trimmed = ProfileTrim(copy);
-  ProfileSection *section = ProfileFindSectionIn(file, trimmed);
-  if (section == nullptr) {
-    section = ProfileAddSection(file, trimmed);
-  }
-  std::free(copy);
-  return section;
+  return FindOrAddSection(file, TrimmedRange(name));
 }
 
 ProfileSection *ProfileAddSection(ProfileFile *file, const char *name) {
@@ -76,55 +126,24 @@ ProfileSection *ProfileAddSection(ProfileFile *file, const char *name) {
     return nullptr;
   }
   ProfileSection *section = ProfileNewSection(name, std::strlen(name));
-  ProfileAppendSection(file, section);
+  if (section != nullptr && !ProfileAppendSection(file, section)) {
+    std::free(section);
+    section = nullptr;
+  }
   return section;
 }
 
-ProfileEntry *ProfileSetEntry(ProfileSection *section, const char *name, const char *value) {
-  char *copy = ProfileCopyText(name, std::strlen(name));
-  const char *trimmed = ProfileTrim(copy);
-  ProfileEntry *entry = ProfileFindEntry(section, trimmed);
-  if (entry == nullptr) {
-    entry = ProfileAddEntry(section, trimmed, value);
-  } else {
-    StoreValue(entry, value);
-  }
-  std::free(copy);
-  return entry;
-}
-
-ProfileEntry *ProfileAddEntry(ProfileSection *section, const char *name, const char *value) {
-  char *copy = ProfileCopyText(name, std::strlen(name));
-  ProfileEntry *entry = ProfileNewEntry(ProfileTrim(copy), "", 0);
-  std::free(copy);
-  StoreValue(entry, value);
-  ProfileAppendEntry(section, entry);
-  return entry;
+ProfileEntry *ProfileSetEntry(const ProfileFile *file, ProfileSection *section, const char *name,
+                              const char *value) {
+  return SetEntry(file, section, TrimmedRange(name), value);
 }
 
 std::int32_t ProfileDeleteSection(ProfileFile *file, const char *name) {
-  if (name == nullptr) {
-    return 1;
+  ProfileSection *section = ProfileFindSectionIn(file, name);
+  if (section != nullptr) {
+    ProfileUnlinkSection(file, section);
+    ProfileFreeSection(file, section);
   }
-  ProfileSection *previous = nullptr;
-  ProfileSection *section = file->firstSection;
-  while (section != nullptr && _stricmp(section->name, name) != 0) {
-    previous = section;
-    section = section->next;
-  }
-  if (section == nullptr) {
-    return 1;
-  }
-  if (previous == nullptr) {
-    file->firstSection = section->next;
-  } else {
-    previous->next = section->next;
-  }
-  if (file->lastSection == section) {
-    file->lastSection = previous;
-  }
-  --file->sectionCount;
-  ProfileFreeSection(section);
   return 1;
 }
 
@@ -135,6 +154,12 @@ std::int32_t ProfileSetString(const char *section, const char *entry, const char
   }
   ProfileFile *file = nullptr;
   if (ProfileOpen(path, &file) == 0 || IsEmpty(section)) {
+    return 0;
+  }
+  // Text that reading had to replace is not the file's: writing it back
+  // would destroy what the replaced characters were. Such a file is left as
+  // it is.
+  if (file->textReplaced != 0) {
     return 0;
   }
   // Any of these would be written back as lines that read back differently.
@@ -148,11 +173,10 @@ std::int32_t ProfileSetString(const char *section, const char *entry, const char
   if (!IsStorableEntryName(entry)) {
     return 0;
   }
-  ProfileSection *found = ProfileFindOrAddSection(file, section);
-  if (found == nullptr) {
+  ProfileSection *found = FindOrAddSection(file, TrimmedRange(section));
+  if (found == nullptr || SetEntry(file, found, TrimmedRange(entry), value) == nullptr) {
     return 0;
   }
-  ProfileSetEntry(found, entry, value);
   file->dirty = 1;
   return 1;
 }

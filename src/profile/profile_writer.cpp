@@ -2,57 +2,103 @@
 
 #include "platform/file_access.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
-// Writes text with every line feed as CR LF, as profile files are Windows
-// text files on every build.
-bool Put(std::FILE *out, const char *text) {
-  for (const char *lineFeed = std::strchr(text, '\n'); lineFeed != nullptr;
-       lineFeed = std::strchr(text, '\n')) {
-    const auto length = static_cast<std::size_t>(lineFeed - text);
-    if (std::fwrite(text, 1, length, out) != length || std::fputs("\r\n", out) < 0) {
-      return false;
+constexpr std::size_t OutputBufferSize = 65536;
+
+// The text of the file gathered into a buffer and written in large pieces.
+struct Output {
+  std::FILE *stream;
+  char *buffer;
+  std::size_t used;
+  bool failed;
+};
+
+void Flush(Output *out) {
+  if (!out->failed && out->used > 0 &&
+      std::fwrite(out->buffer, 1, out->used, out->stream) != out->used) {
+    out->failed = true;
+  }
+  out->used = 0;
+}
+
+void PutBytes(Output *out, const char *bytes, std::size_t length) {
+  while (length > 0) {
+    if (out->used == OutputBufferSize) {
+      Flush(out);
     }
+    const std::size_t room = OutputBufferSize - out->used;
+    const std::size_t taken = length < room ? length : room;
+    std::memcpy(out->buffer + out->used, bytes, taken);
+    out->used += taken;
+    bytes += taken;
+    length -= taken;
+  }
+}
+
+// Puts text with every line feed as CR LF, as profile files are Windows
+// text files on every build.
+void Put(Output *out, const char *text, std::size_t length) {
+  const char *end = text + length;
+  for (const char *lineFeed = static_cast<const char *>(std::memchr(text, '\n', length));
+       lineFeed != nullptr; lineFeed = static_cast<const char *>(
+                                std::memchr(text, '\n', static_cast<std::size_t>(end - text)))) {
+    PutBytes(out, text, static_cast<std::size_t>(lineFeed - text));
+    PutBytes(out, "\r\n", 2);
     text = lineFeed + 1;
   }
-  const std::size_t length = std::strlen(text);
-  return std::fwrite(text, 1, length, out) == length;
+  PutBytes(out, text, static_cast<std::size_t>(end - text));
 }
 
 // Read back with continuation on, a line ending in a backslash would swallow
 // the line after it; a trailing space stops that and is trimmed on reading.
-bool NeedsGuardSpace(const ProfileFile *file, const ProfileEntry *entry) {
-  if (file->continuation == 0 || entry->quoted == 1 || entry->value[0] == '\0') {
+bool NeedsGuardSpace(const ProfileFile *file, const ProfileEntry *entry, std::size_t length) {
+  if (file->continuation == 0 || entry->quoted == 1 || length == 0) {
     return false;
   }
-  const char *end = entry->value + std::strlen(entry->value);
-  return *CharPrevA(entry->value, end) == '\\';
+  return *CharPrevA(entry->value, entry->value + length) == '\\';
 }
 
-bool PutEntry(std::FILE *out, const ProfileFile *file, const ProfileEntry *entry) {
-  const char *quote = entry->quoted == 1 ? "\"" : "";
-  return Put(out, entry->name) && Put(out, "=") && Put(out, quote) && Put(out, entry->value) &&
-         Put(out, quote) && Put(out, NeedsGuardSpace(file, entry) ? " " : "") && Put(out, "\n");
+void PutEntry(Output *out, const ProfileFile *file, const ProfileEntry *entry) {
+  const std::size_t length = std::strlen(entry->value);
+  Put(out, entry->name, entry->nameLength);
+  PutBytes(out, "=", 1);
+  if (entry->quoted == 1) {
+    PutBytes(out, "\"", 1);
+  }
+  Put(out, entry->value, length);
+  if (entry->quoted == 1) {
+    PutBytes(out, "\"", 1);
+  }
+  if (NeedsGuardSpace(file, entry, length)) {
+    PutBytes(out, " ", 1);
+  }
+  PutBytes(out, "\r\n", 2);
 }
 
-bool PutSections(std::FILE *out, const ProfileFile *file) {
+// The file's text, in the layout the records make: each section's header,
+// its entries, and one empty line.
+bool PutSections(std::FILE *stream, const ProfileFile *file) {
+  Output out{stream, static_cast<char *>(std::malloc(OutputBufferSize)), 0, false};
+  if (out.buffer == nullptr) {
+    return false;
+  }
   for (const ProfileSection *section = file->firstSection; section != nullptr;
        section = section->next) {
-    if (!Put(out, "[") || !Put(out, section->name) || !Put(out, "]\n")) {
-      return false;
-    }
+    PutBytes(&out, "[", 1);
+    Put(&out, section->name, section->nameLength);
+    PutBytes(&out, "]\r\n", 3);
     for (const ProfileEntry *entry = section->firstEntry; entry != nullptr; entry = entry->next) {
-      if (!PutEntry(out, file, entry)) {
-        return false;
-      }
+      PutEntry(&out, file, entry);
     }
-    if (!Put(out, "\n")) {
-      return false;
-    }
+    PutBytes(&out, "\r\n", 2);
   }
-  return true;
+  Flush(&out);
+  std::free(out.buffer);
+  return !out.failed;
 }
 
 void ReportCouldNotOpen() {

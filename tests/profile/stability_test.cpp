@@ -582,6 +582,40 @@ TEST_F(ProfileStability, GeneratedFilesWriteBackStablyAndReadBackAlike) {
   std::remove(eightBit.c_str());
 }
 
+// --- Property 1b: read under keep-layout, a file gives the same records ---
+
+// Keep-layout reading leaves the file's bytes as they were and copies the
+// names and values out of them; the records must be those of the usual,
+// in-place reading, and the bytes kept must be the file's.
+TEST_F(ProfileStability, KeepLayoutReadingGivesTheSameRecordsAndKeepsTheBytes) {
+  const std::string path = Path("kept.ini");
+  for (int index = 0; index < FileCases; ++index) {
+    const std::uint64_t seed = FileSeedBase + static_cast<std::uint64_t>(index);
+    Random random(seed);
+    const std::string text = GeneratedText(random, true);
+    const bool utf16 = random.OneIn(6);
+    const std::string bytes = utf16 ? Utf16Bytes(random, Utf16Text(text)) : text;
+    WriteBytes(path, bytes);
+    for (std::uint32_t mode = 0; mode < 2; ++mode) {
+      SCOPED_TRACE("seed " + std::to_string(seed) + ", switches " + std::to_string(mode) +
+                   (utf16 ? ", UTF-16" : "") + ", file: " + Visible(bytes));
+      ProfileFile *usual = Load(path, mode);
+      ASSERT_NE(usual, nullptr);
+      const Records expected = Snapshot(usual);
+      OpenInMode(path, mode);
+      ProfileSetKeepLayout(path.c_str(), 1);
+      ProfileFile *kept = nullptr;
+      ASSERT_EQ(ProfileOpen(path.c_str(), &kept), 1);
+      const Records records = Snapshot(kept);
+      ASSERT_EQ(Describe(records), Describe(expected));
+      ASSERT_TRUE(records == expected);
+      ASSERT_TRUE(std::string(kept->bytes, kept->byteCount) == bytes);
+      ProfileRelease(path.c_str());
+    }
+  }
+  std::remove(path.c_str());
+}
+
 // --- Property 2: random updates read back as the update rules say ---
 
 constexpr std::uint64_t UpdateSeedBase = 0x0DA7E50000u;

@@ -56,3 +56,21 @@ ReadOpenResult OpenRegularFileForReading(const char *path, std::FILE **stream) {
 int CompareFilePaths(const char *left, const char *right) {
   return std::strcmp(left, right);
 }
+
+namespace {
+FileSizeProbe fileSizeProbe = nullptr;
+} // namespace
+
+bool OpenFileSize(std::FILE *stream, unsigned long long *size) {
+  struct stat status {};
+  const bool known = fstat(fileno(stream), &status) == 0 && status.st_size >= 0;
+  *size = known ? static_cast<unsigned long long>(status.st_size) : 0;
+  if (fileSizeProbe != nullptr) {
+    fileSizeProbe(stream);
+  }
+  return known;
+}
+
+void SetFileSizeProbe(FileSizeProbe probe) {
+  fileSizeProbe = probe;
+}

@@ -70,7 +70,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wideText, int wideLen
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  if (flags != 0) {
+  if ((flags & ~WC_NO_BEST_FIT_CHARS) != 0) {
     SetLastError(ERROR_INVALID_FLAGS);
     return 0;
   }

@@ -17,6 +17,10 @@ constexpr UINT CP_UTF8 = 65001;
 // The ANSI code page: UTF-8.
 UINT GetACP();
 
+// Report (through usedDefaultChar) every unit that would not convert back to
+// itself. UTF-8 holds every character, so only unpaired surrogates count.
+constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x00000400;
+
 constexpr LONG ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr LONG ERROR_INVALID_FLAGS = 1004;
 constexpr LONG ERROR_NO_UNICODE_TRANSLATION = 1113;

@@ -55,3 +55,23 @@ ReadOpenResult OpenRegularFileForReading(const char *path, std::FILE **stream) {
 int CompareFilePaths(const char *left, const char *right) {
   return _stricmp(left, right);
 }
+
+namespace {
+FileSizeProbe fileSizeProbe = nullptr;
+} // namespace
+
+bool OpenFileSize(std::FILE *stream, unsigned long long *size) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  LARGE_INTEGER length{};
+  const bool known =
+      handle != INVALID_HANDLE_VALUE && GetFileSizeEx(handle, &length) != 0 && length.QuadPart >= 0;
+  *size = known ? static_cast<unsigned long long>(length.QuadPart) : 0;
+  if (fileSizeProbe != nullptr) {
+    fileSizeProbe(stream);
+  }
+  return known;
+}
+
+void SetFileSizeProbe(FileSizeProbe probe) {
+  fileSizeProbe = probe;
+}
