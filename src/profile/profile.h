@@ -89,6 +89,7 @@ struct ProfileFile {
   // keep-layout the names and values are parsed in place in it.
   char *bytes;
   std::size_t byteCount;
+  std::size_t byteCapacity; // of the allocation holding bytes
   // Where the names and values read from the file live: bytes itself, or a
   // buffer of their own (UTF-16 text converted, or keep-layout, which keeps
   // bytes as they were read).

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "profile/profile.h"
+#include "profile/profile_names.h"
 
 #include "platform/platform.h"
 
@@ -35,6 +36,10 @@ void ProfileFreeSections(ProfileFile *file);
 // Frees the file's bytes and text (after its sections, which point into them).
 void ProfileFreeText(ProfileFile *file);
 void ProfileFreeFile(ProfileFile *file);
+// A buffer for a file's bytes of at least wanted bytes (its capacity in
+// *capacity), and the way back for one no longer needed.
+char *ProfileTakeByteBuffer(std::size_t wanted, std::size_t *capacity);
+void ProfileGiveBackByteBuffer(char *buffer, std::size_t capacity);
 // Whether text lies in the file's own text (and so is not freed alone).
 bool ProfileIsFileText(const ProfileFile *file, const char *text);
 
@@ -46,11 +51,14 @@ inline void ProfileShapeChanged() {
 }
 
 // --- Indexes beside the lists ---
-// Names hash and compare with the ASCII letters folded, nothing else.
-std::uint32_t ProfileHashName(const char *name, std::size_t length);
-bool ProfileSameName(const char *left, const char *right, std::size_t length);
 // The entry at a list position (from 0), or null past the end.
-ProfileEntry *ProfileEntryAt(const ProfileSection *section, std::uint32_t index);
+inline ProfileEntry *ProfileEntryAt(const ProfileSection *section, std::uint32_t index) {
+  if (index < section->readEntryCount) {
+    return &section->readEntries[index];
+  }
+  index -= section->readEntryCount;
+  return index < section->addedEntryCount ? section->addedEntries[index] : nullptr;
+}
 // The first entry (section) of that name, or null. A section's entry index
 // is made at its first lookup.
 ProfileEntry *ProfileIndexedEntry(ProfileSection *section, const char *name, std::size_t length,

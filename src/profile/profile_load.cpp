@@ -59,7 +59,7 @@ bool ReadUpTo(std::FILE *stream, char *buffer, std::size_t wanted, std::size_t *
 // The whole file in one buffer with a spare byte behind it. The size is
 // taken first, but the file may have grown or shrunk since: it is read to its
 // end whatever it holds then.
-bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count) {
+bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count, std::size_t *capacity) {
   *bytes = nullptr;
   *count = 0;
   // Read straight into the buffer, without the stream's own.
@@ -71,7 +71,7 @@ bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count) {
   }
   // One byte more than the size, to learn whether the file grew.
   std::size_t wanted = static_cast<std::size_t>(size) + 1;
-  char *buffer = static_cast<char *>(FallibleMalloc(wanted + 1));
+  char *buffer = ProfileTakeByteBuffer(wanted + 1, capacity);
   std::size_t read = 0;
   bool readable = buffer != nullptr && ReadUpTo(stream, buffer, wanted, &read);
   while (readable && read == wanted) {
@@ -83,6 +83,7 @@ bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count) {
       break;
     }
     buffer = grown;
+    *capacity = wanted + 1;
     readable = ReadUpTo(stream, buffer, wanted, &read);
   }
   if (!readable) {
@@ -103,7 +104,7 @@ bool ProfileLoadFile(ProfileFile *file) {
   if (stream == nullptr) {
     return readable;
   }
-  const bool read = ReadWholeFile(stream, &file->bytes, &file->byteCount);
+  const bool read = ReadWholeFile(stream, &file->bytes, &file->byteCount, &file->byteCapacity);
   std::fclose(stream);
   const auto *bytes = reinterpret_cast<const unsigned char *>(file->bytes);
   file->utf16 = read && file->byteCount >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE ? 1 : 0;
@@ -117,9 +118,10 @@ bool ProfileLoadFile(ProfileFile *file) {
   }
   if (file->text != file->bytes && file->keepLayout == 0) {
     // The converted text is all that is read from these bytes.
-    std::free(file->bytes);
+    ProfileGiveBackByteBuffer(file->bytes, file->byteCapacity);
     file->bytes = nullptr;
     file->byteCount = 0;
+    file->byteCapacity = 0;
   }
   return true;
 }

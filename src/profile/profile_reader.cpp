@@ -7,6 +7,7 @@
 #include "platform/fault_injection.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -220,6 +221,9 @@ bool ProfileReaderStart(ProfileReader *reader, ProfileFile *file) {
   }
   // Every name and value with its zero byte takes at most its line's bytes
   // and one more; converted UTF-16 text takes at most 3 bytes per unit.
+  if (file->byteCount > SIZE_MAX / 4) {
+    return false;
+  }
   file->textSize = file->byteCount * (file->utf16 != 0 ? 3 : 2) + 2;
   file->text = static_cast<char *>(FallibleMalloc(file->textSize));
   return file->text != nullptr;

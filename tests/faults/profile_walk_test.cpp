@@ -275,22 +275,35 @@ protected:
     FaultWalk::TearDown();
   }
 
-  // The file as the shape starts it, read afresh as the shape says; the
-  // record, or null when the load failed.
-  ProfileFile *Load(const LoadShape &shape) {
+  // The file as the shape starts it, read afresh as the shape says, with
+  // call n of kind failing (none when n is 0); the record, or null when the
+  // load failed.
+  ProfileFile *Load(const LoadShape &shape, FaultKind kind = FaultKind::Open, std::uint64_t n = 0) {
     ProfileRelease(path.c_str());
     // A file that grows is set back each time; any other stays as written.
     if (written != &shape || !shape.grows.empty()) {
       WriteBytes(path, shape.bytes);
       written = &shape;
     }
+    // The buffer of a released file is kept for the next read. A tiny file
+    // read and released leaves one that fits no shape, so that every load
+    // takes a buffer of its own and that allocation is walked too.
+    const std::string tiny = MakeFile("tiny.ini", "[t]\r\n");
+    ProfileOpen(tiny.c_str(), nullptr);
+    ProfileRelease(tiny.c_str());
     growPath = path;
     growBytes = shape.grows;
     probeCalls = 0;
-    SetFileSizeProbe(shape.grows.empty() ? nullptr : Grow);
     ProfileRegister(path.c_str());
     ProfileSetSwitches(path.c_str(), shape.switches);
     ProfileSetKeepLayout(path.c_str(), shape.keepLayout);
+    if (n == 0) {
+      DisarmFaults();
+    } else {
+      ArmFault(kind, n,
+               kind == FaultKind::Allocation ? FaultError::OutOfMemory : FaultError::DeviceError);
+    }
+    SetFileSizeProbe(shape.grows.empty() ? nullptr : Grow);
     ProfileFile *record = nullptr;
     ProfileOpen(path.c_str(), &record);
     SetFileSizeProbe(nullptr);
@@ -333,7 +346,6 @@ TEST_F(LoadFaultWalk, EveryStepOfLoadingAFileFailsInTurnAndNothingIsCached) {
   };
   for (const LoadShape &shape : shapes) {
     SCOPED_TRACE(shape.name);
-    DisarmFaults();
     ProfileFile *clean = Load(shape);
     const FaultCensus census = FaultCensus::Take();
     ASSERT_NE(clean, nullptr);
@@ -352,9 +364,7 @@ TEST_F(LoadFaultWalk, EveryStepOfLoadingAFileFailsInTurnAndNothingIsCached) {
       for (std::uint64_t n = 1; n <= census[kind]; ++n, ++steps) {
         SCOPED_TRACE(std::string(FaultKindName(kind)) + " #" + std::to_string(n));
         const std::uint64_t waits = ProfileRetryWaitsTaken();
-        ArmFault(kind, n,
-                 kind == FaultKind::Allocation ? FaultError::OutOfMemory : FaultError::DeviceError);
-        EXPECT_EQ(Load(shape), nullptr);
+        EXPECT_EQ(Load(shape, kind, n), nullptr);
         EXPECT_EQ(FaultsStruck(), 1u);
         DisarmFaults();
         // Half a file is never cached, where a write-back would lose the rest.

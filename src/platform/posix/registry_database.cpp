@@ -300,23 +300,39 @@ LONG Run(Statement &statement) {
   return ErrorFromSqlite(result);
 }
 
-// A transaction that cannot be rolled back would stay open on the
-// connection and refuse every later write; closing the connection ends it.
+bool &RegistryBatchOpen() {
+  static bool open = false;
+  return open;
+}
+
+// A transaction that cannot be rolled back would stay open on the connection
+// and refuse every later write; closing the connection ends it. Within a
+// batch, a call whose savepoint cannot be rolled back would leave its half in
+// the batch: closing the connection drops the whole batch instead, and its
+// commit answers the failure.
 Transaction::~Transaction() {
-  if (open && RunScript(connection, "ROLLBACK") != SQLITE_OK &&
-      sqlite3_get_autocommit(connection) == 0 && TheConnection().handle == connection) {
+  if (!open) {
+    return;
+  }
+  const char *rollback = nested ? "ROLLBACK TO registry_call; RELEASE registry_call" : "ROLLBACK";
+  if (RunScript(connection, rollback) != SQLITE_OK && sqlite3_get_autocommit(connection) == 0 &&
+      TheConnection().handle == connection) {
     Disconnect();
   }
 }
 
 LONG Transaction::Begin() {
-  const LONG error = Execute(connection, "BEGIN IMMEDIATE");
+  nested = RegistryBatchOpen();
+  if (nested && sqlite3_get_autocommit(connection) != 0) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+  const LONG error = Execute(connection, nested ? "SAVEPOINT registry_call" : "BEGIN IMMEDIATE");
   open = error == ERROR_SUCCESS;
   return error;
 }
 
 LONG Transaction::Commit() {
-  const LONG error = Execute(connection, "COMMIT");
+  const LONG error = Execute(connection, nested ? "RELEASE registry_call" : "COMMIT");
   if (error == ERROR_SUCCESS) {
     open = false;
   }

@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/registry_database.h"
+#include "platform/registry_admin.h"
 
 #include <sqlite3.h>
 
@@ -19,6 +20,7 @@ namespace {
 
 constexpr char EarlierKey[] = "Software\\walk\\a";
 constexpr char WrittenKey[] = "Software\\walk\\b\\c";
+constexpr char BatchedKey[] = "Software\\walk\\batched";
 
 struct WriteResult {
   LONG created = ERROR_SUCCESS;
@@ -213,6 +215,89 @@ TEST_F(RegistryFaultWalk, EveryStepOfARegistryWriteFailsInTurnAndLosesNothing) {
   FaultCensus walked;
   walked.calls[static_cast<std::size_t>(FaultKind::SqliteStep)] = steps;
   ReportWalk("registry write", steps, walked);
+}
+
+// Inside a batch each call is a savepoint of the batch's transaction. A call
+// that fails leaves nothing of itself in the batch, even where its savepoint
+// cannot be rolled back: the batch is then dropped whole and its commit
+// answers the failure. (A caller aborts a batch after a failed write; this
+// commits it all the same, to see that no half of the call could be kept.)
+TEST_F(RegistryFaultWalk, EveryStepOfAWriteInABatchFailsInTurnAndTheBatchKeepsNoHalf) {
+  ASSERT_TRUE(Succeeded(WriteValue(EarlierKey, "v1", "old")));
+  Disconnect();
+  const std::string earlierCopy = (folder / "earlier.db").string();
+  std::filesystem::copy_file(database, earlierCopy);
+  const std::string earlier = Contents();
+  // A batch of the batched key, then the write; the write's steps in writeSteps.
+  std::uint64_t writeSteps = 0;
+  const auto batch = [&](bool arm, std::uint64_t n, FaultError error, std::uint64_t count,
+                         LONG *committed) {
+    RemoveDatabase();
+    std::filesystem::copy_file(earlierCopy, database);
+    EXPECT_EQ(BeginRegistryBatch(), ERROR_SUCCESS);
+    EXPECT_EQ(CreateKey(BatchedKey), ERROR_SUCCESS);
+    if (arm) {
+      ArmFault(FaultKind::SqliteStep, n, error, count);
+    } else {
+      DisarmFaults();
+    }
+    const WriteResult result = WriteValue(WrittenKey, "v", "new");
+    writeSteps = FaultCallsSeen(FaultKind::SqliteStep);
+    if (arm) {
+      EXPECT_GE(FaultsStruck(), 1u);
+      DisarmFaults();
+    }
+    *committed = CommitRegistryBatch();
+    AbortRegistryBatch(); // closes a batch whose commit failed but left it open
+    return result;
+  };
+
+  LONG committed = ERROR_SUCCESS;
+  ASSERT_TRUE(Succeeded(batch(false, 0, FaultError::DeviceError, 0, &committed)));
+  const std::uint64_t steps = writeSteps;
+  ASSERT_EQ(committed, ERROR_SUCCESS);
+  Disconnect();
+  const std::string whole = Contents();
+  // What the batch holds when the write failed at once, or after making its key.
+  RemoveDatabase();
+  std::filesystem::copy_file(earlierCopy, database);
+  ASSERT_EQ(BeginRegistryBatch(), ERROR_SUCCESS);
+  ASSERT_EQ(CreateKey(BatchedKey), ERROR_SUCCESS);
+  ASSERT_EQ(CommitRegistryBatch(), ERROR_SUCCESS);
+  Disconnect();
+  const std::string batchedOnly = Contents();
+  ASSERT_EQ(BeginRegistryBatch(), ERROR_SUCCESS);
+  ASSERT_EQ(CreateKey(WrittenKey), ERROR_SUCCESS);
+  ASSERT_EQ(CommitRegistryBatch(), ERROR_SUCCESS);
+  Disconnect();
+  const std::string keyMade = Contents();
+  EXPECT_GE(steps, 6u) << "a savepoint and its release for each call, the lookups and inserts";
+
+  std::uint64_t dropped = 0;
+  for (const auto &pass : Passes) {
+    for (std::uint64_t n = 1; n <= steps; ++n) {
+      SCOPED_TRACE("step " + std::to_string(n) + " of " + std::to_string(steps) + ", " +
+                   std::to_string(pass.count) + " failing");
+      const WriteResult result = batch(true, n, pass.error, pass.count, &committed);
+      EXPECT_FALSE(Succeeded(result));
+      Disconnect();
+      if (committed != ERROR_SUCCESS) {
+        ++dropped;
+        EXPECT_EQ(Contents(), earlier) << "a failed batch kept some of its writes";
+      } else {
+        EXPECT_EQ(Contents(), result.created == ERROR_SUCCESS ? keyMade : batchedOnly)
+            << "the batch kept half of the failed call";
+      }
+      EXPECT_TRUE(Succeeded(batch(false, 0, FaultError::DeviceError, 0, &committed)));
+      EXPECT_EQ(committed, ERROR_SUCCESS);
+      Disconnect();
+      EXPECT_EQ(Contents(), whole);
+    }
+  }
+  EXPECT_GE(dropped, 1u) << "no savepoint's rollback was failed";
+  FaultCensus walked;
+  walked.calls[static_cast<std::size_t>(FaultKind::SqliteStep)] = steps;
+  ReportWalk("registry write in a batch", steps, walked);
 }
 
 TEST_F(RegistryFaultWalk, EveryStepOfSettingUpANewDatabaseFailsInTurn) {
