@@ -129,6 +129,10 @@ void ProfileSleepBeforeRetry();
 // one refused after its open attempts, without timing anything.
 std::uint64_t ProfileRetryWaitsTaken();
 
+// Zero bytes behind a file's text (its bytes read in place, or the text
+// copied out of them), so that a name in it can be read eight bytes at a time.
+constexpr std::size_t ProfileTextPadding = 8;
+
 // --- Line reader and parser ---
 // A file is read whole into ProfileFile::bytes and split into lines there.
 // An 8-bit file read without keep-layout is parsed in place: zero bytes end

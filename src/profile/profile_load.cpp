@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -45,24 +46,24 @@ bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count, std::siz
   }
   // One byte more than the size, to learn whether the file grew.
   std::size_t wanted = static_cast<std::size_t>(size) + 1;
-  char *buffer = ProfileTakeByteBuffer(wanted + 1, capacity);
+  char *buffer = ProfileTakeByteBuffer(wanted + 1 + ProfileTextPadding, capacity);
   std::size_t read = buffer == nullptr ? 0 : std::fread(buffer, 1, wanted, stream);
   while (buffer != nullptr && read == wanted) {
     wanted = wanted * 2 + 4096;
-    char *grown = static_cast<char *>(std::realloc(buffer, wanted + 1));
+    char *grown = static_cast<char *>(std::realloc(buffer, wanted + 1 + ProfileTextPadding));
     if (grown == nullptr || wanted > SIZE_MAX / 4) {
       std::free(grown == nullptr ? buffer : grown);
       return false;
     }
     buffer = grown;
-    *capacity = wanted + 1;
+    *capacity = wanted + 1 + ProfileTextPadding;
     read += std::fread(buffer + read, 1, wanted - read, stream);
   }
   if (buffer == nullptr || std::ferror(stream) != 0) {
     std::free(buffer);
     return false;
   }
-  buffer[read] = '\0';
+  std::memset(buffer + read, 0, 1 + ProfileTextPadding);
   *bytes = buffer;
   *count = read;
   return true;

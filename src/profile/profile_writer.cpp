@@ -82,6 +82,8 @@ void PutEntry(Output *out, const ProfileFile *file, const ProfileEntry *entry) {
 // The file's text, in the layout the records make: each section's header,
 // its entries, and one empty line.
 bool PutSections(std::FILE *stream, const ProfileFile *file) {
+  // The text comes in pieces as large as the stream's buffer would make.
+  std::setvbuf(stream, nullptr, _IONBF, 0);
   Output out{stream, static_cast<char *>(std::malloc(OutputBufferSize)), 0, false};
   if (out.buffer == nullptr) {
     return false;
