@@ -7,6 +7,10 @@
 //                                after a line on standard input, store count
 //                                DWORDs <prefix><i> = i; exit status 0 when
 //                                every one was stored
+//   first-use <path> <name>      after a line on standard input, create
+//                                HKCU\path and store a DWORD; exit status 0
+//                                when both succeeded (else the failing code
+//                                on standard error)
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -72,6 +76,22 @@ int SetMany(const char *path, const std::string &prefix, int count) {
   return failures == 0 ? 0 : 1;
 }
 
+int FirstUse(const char *path, const char *name) {
+  char go[8];
+  if (!std::fgets(go, sizeof go, stdin)) {
+    return 2;
+  }
+  HKEY key = nullptr;
+  LONG result = CreateKey(path, key);
+  if (result == ERROR_SUCCESS) {
+    result = SetNumber(key, name, 1);
+  }
+  if (result != ERROR_SUCCESS) {
+    std::fprintf(stderr, "first-use: %ld\n", static_cast<long>(result));
+  }
+  return result == ERROR_SUCCESS ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -85,6 +105,9 @@ int main(int argc, char **argv) {
   if (command == "set-many" && argc == 5) {
     return SetMany(argv[2], argv[3], std::atoi(argv[4]));
   }
-  std::fprintf(stderr, "usage: registry_child set|get|set-many ...\n");
+  if (command == "first-use" && argc == 4) {
+    return FirstUse(argv[2], argv[3]);
+  }
+  std::fprintf(stderr, "usage: registry_child set|get|set-many|first-use ...\n");
   return 2;
 }
