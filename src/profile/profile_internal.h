@@ -81,11 +81,6 @@ inline bool ProfileIsSpace(char c) {
 }
 // A malloc'ed copy of the first length bytes, NUL-terminated.
 char *ProfileCopyText(const char *text, std::size_t length);
-// Trims white space at both ends in place; answers the trimmed text's start.
-char *ProfileTrim(char *text);
-// Trims, then removes one enclosing pair of matching double or single quotes
-// (setting *quoted to 1), in place; answers the value's start.
-char *ProfilePrepareValue(char *text, std::int32_t *quoted);
 // The value within an already trimmed text: without one enclosing pair of
 // matching double or single quotes, when it has them.
 struct ProfileValueText {
