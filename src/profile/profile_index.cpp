@@ -147,7 +147,12 @@ bool EnsureEntryIndex(ProfileSection *section) {
   if (!ResizeEntrySlots(section, RoomyCount(section->entryCount))) {
     return false;
   }
-  for (std::uint32_t i = 0; i < section->entryCount; ++i) {
+  // Names read from the file lie in its padded text.
+  for (std::uint32_t i = 0; i < section->readEntryCount; ++i) {
+    const ProfileEntry &entry = section->readEntries[i];
+    PlaceFirstOfName(section, i, ProfileHashTextName(entry.name, entry.nameLength));
+  }
+  for (std::uint32_t i = section->readEntryCount; i < section->entryCount; ++i) {
     const ProfileEntry *entry = ProfileEntryAt(section, i);
     PlaceFirstOfName(section, i, ProfileHashName(entry->name, entry->nameLength));
   }

@@ -81,11 +81,6 @@ inline bool ProfileIsSpace(char c) {
 }
 // A malloc'ed copy of the first length bytes, NUL-terminated.
 char *ProfileCopyText(const char *text, std::size_t length);
-// Trims white space at both ends in place; answers the trimmed text's start.
-char *ProfileTrim(char *text);
-// Trims, then removes one enclosing pair of matching double or single quotes
-// (setting *quoted to 1), in place; answers the value's start.
-char *ProfilePrepareValue(char *text, std::int32_t *quoted);
 // The value within an already trimmed text: without one enclosing pair of
 // matching double or single quotes, when it has them.
 struct ProfileValueText {
@@ -128,6 +123,10 @@ void ProfileSleepBeforeRetry();
 // Retry waits taken in this process so far: tells a path refused at once from
 // one refused after its open attempts, without timing anything.
 std::uint64_t ProfileRetryWaitsTaken();
+
+// Zero bytes behind a file's text (its bytes read in place, or the text
+// copied out of them), so that a name in it can be read eight bytes at a time.
+constexpr std::size_t ProfileTextPadding = 8;
 
 // --- Line reader and parser ---
 // A file is read whole into ProfileFile::bytes and split into lines there.

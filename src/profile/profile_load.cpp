@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -71,26 +72,28 @@ bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count, std::siz
   }
   // One byte more than the size, to learn whether the file grew.
   std::size_t wanted = static_cast<std::size_t>(size) + 1;
-  char *buffer = ProfileTakeByteBuffer(wanted + 1, capacity);
+  char *buffer = ProfileTakeByteBuffer(wanted + 1 + ProfileTextPadding, capacity);
   std::size_t read = 0;
   bool readable = buffer != nullptr && ReadUpTo(stream, buffer, wanted, &read);
   while (readable && read == wanted) {
     wanted = wanted * 2 + 4096;
     char *grown =
-        wanted > SIZE_MAX / 4 ? nullptr : static_cast<char *>(FallibleRealloc(buffer, wanted + 1));
+        wanted > SIZE_MAX / 4
+            ? nullptr
+            : static_cast<char *>(FallibleRealloc(buffer, wanted + 1 + ProfileTextPadding));
     if (grown == nullptr) {
       readable = false;
       break;
     }
     buffer = grown;
-    *capacity = wanted + 1;
+    *capacity = wanted + 1 + ProfileTextPadding;
     readable = ReadUpTo(stream, buffer, wanted, &read);
   }
   if (!readable) {
     std::free(buffer);
     return false;
   }
-  buffer[read] = '\0';
+  std::memset(buffer + read, 0, 1 + ProfileTextPadding);
   *bytes = buffer;
   *count = read;
   return true;

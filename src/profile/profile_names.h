@@ -32,19 +32,26 @@ inline std::uint64_t FoldWord(std::uint64_t word) {
   return word | (upper >> 2);
 }
 
-// The last 1 to 8 bytes as one word: one load for 8, two overlapping loads
-// for 4 to 7, three picked bytes for 1 to 3.
+// The last 1 to 8 bytes as one word, the missing high bytes zero: one load
+// for 8, two overlapping loads for 4 to 7, three picked bytes for 1 to 3.
 inline std::uint64_t TailWord(const char *p, std::size_t length) {
   if (length == 8) {
     return Load64(p);
   }
   if (length >= 4) {
-    return Load32(p) | (static_cast<std::uint64_t>(Load32(p + length - 4)) << 32);
+    const std::uint64_t high = std::uint64_t{Load32(p + length - 4)} >> (8 * (8 - length));
+    return Load32(p) | (high << 32);
   }
   const auto byte = [p](std::size_t at) {
-    return static_cast<std::uint64_t>(static_cast<unsigned char>(p[at]));
+    return static_cast<std::uint64_t>(static_cast<unsigned char>(p[at])) << (8 * at);
   };
-  return byte(0) | (byte(length / 2) << 8) | (byte(length - 1) << 16);
+  return byte(0) | byte(length / 2) | byte(length - 1);
+}
+
+// The same for a name that has at least eight readable bytes from its start
+// (a name in a file's text, which is padded): one load, masked.
+inline std::uint64_t PaddedTailWord(const char *p, std::size_t length) {
+  return Load64(p) & (~std::uint64_t{0} >> (8 * (8 - length)));
 }
 
 // One word into the hash state: rotated so that earlier words' high bits
@@ -55,15 +62,32 @@ inline std::uint64_t Mix(std::uint64_t state, std::uint64_t word) {
 
 } // namespace profile_names
 
-// The high half of the last product: every byte of the name has reached it.
-inline std::uint32_t ProfileHashName(const char *name, std::size_t length) {
-  using namespace profile_names;
+namespace profile_names {
+
+template <bool Padded> std::uint32_t Hash(const char *name, std::size_t length) {
   std::uint64_t state = length;
   for (; length > 8; name += 8, length -= 8) {
     state = Mix(state, FoldWord(Load64(name)));
   }
-  state = Mix(state, length == 0 ? 0 : FoldWord(TailWord(name, length)));
+  if (length > 0) {
+    state = Mix(state, FoldWord(Padded ? PaddedTailWord(name, length) : TailWord(name, length)));
+  } else {
+    state = Mix(state, 0);
+  }
   return static_cast<std::uint32_t>(state >> 32);
+}
+
+} // namespace profile_names
+
+// The high half of the last product: every byte of the name has reached it.
+inline std::uint32_t ProfileHashName(const char *name, std::size_t length) {
+  return profile_names::Hash<false>(name, length);
+}
+
+// The same hash, for a name in a file's text, whose padding lets the last
+// bytes be read as a whole word.
+inline std::uint32_t ProfileHashTextName(const char *name, std::size_t length) {
+  return profile_names::Hash<true>(name, length);
 }
 
 // Whether two names of this length are the same, ASCII case aside.

@@ -225,8 +225,12 @@ bool ProfileReaderStart(ProfileReader *reader, ProfileFile *file) {
     return false;
   }
   file->textSize = file->byteCount * (file->utf16 != 0 ? 3 : 2) + 2;
-  file->text = static_cast<char *>(FallibleMalloc(file->textSize));
-  return file->text != nullptr;
+  file->text = static_cast<char *>(FallibleMalloc(file->textSize + ProfileTextPadding));
+  if (file->text == nullptr) {
+    return false;
+  }
+  std::memset(file->text + file->textSize, 0, ProfileTextPadding);
+  return true;
 }
 
 void ProfileReaderEnd(ProfileReader *reader) {
