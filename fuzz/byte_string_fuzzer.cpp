@@ -244,6 +244,9 @@ std::string ReferenceMid(const std::string &text, std::int64_t first, std::int64
 
 // --- Split, written out from its two passes ---
 
+// The remaining copy of each pass is kept as an offset into the text, which
+// searches the same bytes without copying them (a long text of many
+// separators would take quadratic time otherwise).
 std::vector<std::string> ReferenceSplit(const std::string &text, const std::string &separator) {
   if (text.empty()) {
     return {};
@@ -252,22 +255,21 @@ std::vector<std::string> ReferenceSplit(const std::string &text, const std::stri
     return {text};
   }
   std::size_t separators = 0;
-  std::string copy = text;
-  for (std::size_t at = copy.find(separator); at != std::string::npos; at = copy.find(separator)) {
-    copy = copy.substr(at + separator.size());
+  for (std::size_t at = text.find(separator); at != std::string::npos;
+       at = text.find(separator, at + separator.size())) {
     ++separators;
   }
   std::vector<std::string> pieces;
-  copy = text;
+  std::size_t rest = 0;
   for (std::size_t i = 0; i <= separators; ++i) {
-    const std::size_t at = copy.find(separator);
+    const std::size_t at = text.find(separator, rest);
     if (at == std::string::npos) {
-      pieces.push_back(copy);
+      pieces.push_back(text.substr(rest));
       continue;
     }
-    pieces.push_back(copy.substr(0, at));
+    pieces.push_back(text.substr(rest, at - rest));
     if (i < separators) {
-      copy = copy.substr(at + separator.size());
+      rest = at + separator.size();
     }
   }
   return pieces;
