@@ -76,7 +76,7 @@ TEST_F(ProfileBadInput, NulBytesInsideLinesCutTheirTextAndSpareTheNextLine) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.what);
-    const std::string path = MakeFile("nul.ini", row.bytes);
+    const std::string path = MakeFile("zeros.ini", row.bytes);
     EXPECT_EQ(SectionNames(path), row.sections);
     EXPECT_EQ(EntryNames(path, "s"), row.entriesOfS);
     EXPECT_EQ(Get(path, "s", "k"), row.valueOfK);
