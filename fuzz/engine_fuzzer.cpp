@@ -46,8 +46,13 @@ namespace {
 
 // --- Failures ---
 
+// Removes the scratch folder; a failure does it too, since it never
+// returns to the exit handlers.
+void RemoveFolder();
+
 [[noreturn]] void Fail(const char *what, const std::string &detail = std::string()) {
   std::fprintf(stderr, "engine fuzzer: %s%s%s\n", what, detail.empty() ? "" : ": ", detail.c_str());
+  RemoveFolder();
   std::abort();
 }
 

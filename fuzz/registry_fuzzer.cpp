@@ -37,9 +37,14 @@
 
 namespace {
 
+// Removes the scratch folder; a failure does it too, since it never
+// returns to the exit handlers.
+void RemoveFolder();
+
 [[noreturn]] void Fail(const char *what, const std::string &detail = std::string()) {
   std::fprintf(stderr, "registry fuzzer: %s%s%s\n", what, detail.empty() ? "" : ": ",
                detail.c_str());
+  RemoveFolder();
   std::abort();
 }
 
