@@ -24,6 +24,7 @@
 // registry and nothing else.
 #include "fuzz_script.h"
 #include "platform/platform.h"
+#include "platform/posix/registry_names.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,17 +60,12 @@ void RequireError(LONG got, LONG expected, const char *what) {
           "answered " + std::to_string(got) + ", expected " + std::to_string(expected));
 }
 
-// How the registry compares names: the one place to change when its folding
-// changes. Names that fold alike are one name; listings come in the order of
-// the folded names, compared as bytes.
+// How the registry compares names: names with equal keys are one name, and
+// listings come in the order of the keys, compared as bytes. The model takes
+// the registry's own key (Unicode case folding of UTF-8 names); the one place
+// to change should the model need a folding of its own.
 std::string FoldName(const std::string &name) {
-  std::string folded = name;
-  for (char &c : folded) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return folded;
+  return posix_registry::NameKey(name);
 }
 
 constexpr std::size_t longestKeyName = 255;

@@ -6,6 +6,7 @@ namespace {
 
 // The file's stream, retrying while another process holds it; null for a
 // missing file (*readable stays true) or one that cannot be read at all.
+// Only a failure that another process can end is waited for.
 std::FILE *OpenWithRetries(const char *path, bool *readable) {
   *readable = true;
   for (int attempt = 0; attempt < ProfileOpenAttempts; ++attempt) {
@@ -16,6 +17,7 @@ std::FILE *OpenWithRetries(const char *path, bool *readable) {
     case ReadOpenResult::Missing:
       return nullptr;
     case ReadOpenResult::NotRegular:
+    case ReadOpenResult::Refused:
       *readable = false;
       return nullptr;
     case ReadOpenResult::Unavailable:

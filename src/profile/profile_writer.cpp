@@ -60,11 +60,17 @@ void ReportCouldNotOpen() {
   std::fflush(stdout);
 }
 
+// Only failures that another process can cause and end are waited for;
+// any other is answered at once.
 FileReplacement *BeginWithRetries(const char *path) {
   for (int attempt = 0; attempt < ProfileOpenAttempts; ++attempt) {
-    FileReplacement *replacement = BeginFileReplacement(path);
+    bool retryable = false;
+    FileReplacement *replacement = BeginFileReplacement(path, &retryable);
     if (replacement != nullptr) {
       return replacement;
+    }
+    if (!retryable) {
+      break;
     }
     ProfileSleepBeforeRetry();
   }
@@ -75,8 +81,12 @@ FileReplacement *BeginWithRetries(const char *path) {
 // while on Windows, as it would keep it from being opened.
 bool CommitWithRetries(FileReplacement *replacement) {
   for (int attempt = 0; attempt < ProfileOpenAttempts; ++attempt) {
-    if (CommitFileReplacement(replacement)) {
+    bool retryable = false;
+    if (CommitFileReplacement(replacement, &retryable)) {
       return true;
+    }
+    if (!retryable) {
+      break;
     }
     ProfileSleepBeforeRetry();
   }

@@ -55,7 +55,10 @@ TEST_F(PlatformFileAccess, OnlyRegularFilesOpenForReading) {
 }
 
 TEST_F(PlatformFileAccess, AReplacementTakesEffectOnlyWhenCommitted) {
+  // A named temporary file, so that its removal shows.
+  AllowUnnamedTemporaryFiles(false);
   FileReplacement *abandoned = BeginFileReplacement(target.c_str());
+  AllowUnnamedTemporaryFiles(true);
   ASSERT_NE(abandoned, nullptr);
   std::fputs("half", FileReplacementStream(abandoned));
   EXPECT_EQ(FileCount(), 2u);
@@ -85,8 +88,12 @@ TEST_F(PlatformFileAccess, AReplacementTakesEffectOnlyWhenCommitted) {
 
 TEST_F(PlatformFileAccess, NothingIsCreatedWhereTheFolderIsMissingOrTheTargetIsAFolder) {
   const std::string underMissing = folder + "/missing/x.ini";
-  EXPECT_EQ(BeginFileReplacement(underMissing.c_str()), nullptr);
-  EXPECT_EQ(BeginFileReplacement(folder.c_str()), nullptr);
+  // Neither can another process mend: no further attempt is worth making.
+  for (const std::string &path : {underMissing, folder}) {
+    bool retryable = true;
+    EXPECT_EQ(BeginFileReplacement(path.c_str(), &retryable), nullptr) << path;
+    EXPECT_FALSE(retryable) << path;
+  }
   EXPECT_EQ(FileCount(), 1u);
 }
 

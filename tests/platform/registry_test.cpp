@@ -1,5 +1,6 @@
 // The registry functions as the library relies on them. The same expectations
 // hold for the real registry (Windows, Wine) and the SQLite registry (Linux).
+#include "common/ansi_text.h"
 #include "common/scratch_registry_key.h"
 #include "platform/platform.h"
 
@@ -299,6 +300,61 @@ TEST_F(Registry, ValuesAndSubkeysEnumerateInCaseFoldedOrder) {
   EXPECT_EQ(RegEnumValueA(key, 10, name, &size, nullptr, nullptr, nullptr, nullptr),
             ERROR_NO_MORE_ITEMS);
   EXPECT_EQ(RegEnumKeyA(key, 10, name, sizeof name), ERROR_NO_MORE_ITEMS);
+}
+
+// Letters beyond ASCII fold as the registry folds their UTF-16 text; pairs
+// that lie 0x20 apart without being upper and lower case stay apart.
+TEST_F(Registry, NonAsciiNamesMatchTheirOtherCaseOnly) {
+  const struct {
+    std::u16string first, second;
+    bool same;
+  } pairs[] = {{u"\u00C4", u"\u00E4", true},  {u"\u00DE", u"\u00FE", true},
+               {u"\u0178", u"\u00FF", true},  {u"\u0160", u"\u0161", true},
+               {u"\u0152", u"\u0153", true},  {u"x\u00C9z", u"X\u00E9Z", true},
+               {u"\u00D7", u"\u00F7", false}, {u"\u00DF", u"\u00FF", false},
+               {u"\u00C4", u"A", false}};
+  int index = 0;
+  for (const auto &pair : pairs) {
+    const std::string first = Ansi(pair.first);
+    const std::string second = Ansi(pair.second);
+    HKEY key = Create(("Pairs\\" + std::to_string(index++)).c_str());
+    ASSERT_EQ(SetDword(key, first.c_str(), 1), ERROR_SUCCESS);
+    EXPECT_EQ(QueryValue(key, second.c_str(), 4).result,
+              pair.same ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND)
+        << first << " " << second;
+    HKEY subkey = nullptr;
+    DWORD disposition = 0;
+    for (const std::string &name : {first, second}) {
+      ASSERT_EQ(RegCreateKeyExA(key, name.c_str(), 0, nullptr, 0, readWrite, nullptr, &subkey,
+                                &disposition),
+                ERROR_SUCCESS);
+      RegCloseKey(subkey);
+    }
+    EXPECT_EQ(disposition, pair.same ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY) << first;
+    EXPECT_EQ(ValueNames(key), std::vector<std::string>{first});
+    EXPECT_EQ(SubkeyNames(key).size(), pair.same ? 1u : 2u) << first;
+  }
+}
+
+// Names list by their lower-case UTF-16 units: Ä and ä side by side, the
+// micro sign (which has no lower case of its own) at its own place, a letter
+// beyond Latin-1 behind all of Latin-1.
+TEST_F(Registry, NonAsciiNamesListInTheOrderOfTheirLowerCase) {
+  HKEY key = Create("NonAsciiOrder");
+  const std::vector<std::u16string> written = {u"\u017D", u"\u00E9", u"\u00B5",  u"\u00F7",
+                                               u"\u0178", u"\u00DF", u"\u00C4b", u"\u00E4a",
+                                               u"Z",      u"\u00D7", u"\u0192",  u"\u0160"};
+  for (const std::u16string &name : written) {
+    ASSERT_EQ(SetDword(key, Ansi(name).c_str(), 1), ERROR_SUCCESS);
+    Create(("NonAsciiOrder\\" + Ansi(name)).c_str());
+  }
+  std::vector<std::string> expected;
+  for (const char16_t *name : {u"Z", u"\u00B5", u"\u00D7", u"\u00DF", u"\u00E4a", u"\u00C4b",
+                               u"\u00E9", u"\u00F7", u"\u0178", u"\u0160", u"\u017D", u"\u0192"}) {
+    expected.push_back(Ansi(name));
+  }
+  EXPECT_EQ(ValueNames(key), expected);
+  EXPECT_EQ(SubkeyNames(key), expected);
 }
 
 TEST_F(Registry, EnumeratedNamesNeedRoomForTheirNul) {

@@ -120,8 +120,10 @@ TEST_F(ProfileWriter, ReplacingAFileLeavesNoTemporaryFileBehind) {
   EXPECT_EQ(OtherFiles({"r.ini"}), std::vector<std::string>());
 }
 
-TEST_F(ProfileWriter, AFileThatCannotBeCreatedIsReportedAndTheHostsRandIsUntouched) {
+TEST_F(ProfileWriter, AFileThatCannotBeCreatedIsReportedAtOnceAndTheHostsRandIsUntouched) {
   const std::string path = Path("no such folder/x.ini");
+  const std::uint64_t waitsBefore = ProfileRetryWaitsTaken();
+  EXPECT_EQ(Get(path, "s", "k"), "<default>");
   EXPECT_EQ(ProfileSetString("s", "k", "v", path.c_str()), 1);
   ProfileFile *record = nullptr;
   ASSERT_EQ(ProfileOpen(path.c_str(), &record), 1);
@@ -129,15 +131,67 @@ TEST_F(ProfileWriter, AFileThatCannotBeCreatedIsReportedAndTheHostsRandIsUntouch
   std::srand(1234);
   const int expected = std::rand();
   std::srand(1234);
-  const std::uint64_t waitsBefore = ProfileRetryWaitsTaken();
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(ProfileWrite(record, path.c_str()), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "COULDN'T OPEN FILE\n");
-  // Ten attempts, with a wait after each.
-  EXPECT_EQ(ProfileRetryWaitsTaken(), waitsBefore + 10);
+  // No other process can create the folder for it: not waited for.
+  EXPECT_EQ(ProfileRetryWaitsTaken(), waitsBefore);
   EXPECT_EQ(std::rand(), expected);
   EXPECT_FALSE(std::filesystem::exists(Path("no such folder")));
   record->dirty = 0;
+}
+
+TEST_F(ProfileWriter, TemporaryFilesThatKilledWriteBacksLeftAreRemovedByTheNextOne) {
+  const std::string path = MakeFile("t.ini", "[s]\nk=1\n");
+  const std::vector<std::string> stale = {".t.ini.0123456789abcdef.tmp",
+                                          ".t.ini.fedcba9876543210.tmp"};
+  // Not the target's, or not the form of a temporary name: left alone.
+  const std::vector<std::string> kept = {
+      "t.ini",
+      ".u.ini.0123456789abcdef.tmp",
+      ".t.ini.0123456789abcde.tmp",
+      ".t.ini.0123456789abcdef0.tmp",
+      ".t.ini.0123456789abcdeg.tmp",
+      ".t.ini.0123456789abcdef.tmp.bak",
+      ".t.ini.0123456789abcdef.tm",
+      "t.ini.0123456789abcdef.tmp",
+      "..t.ini.0123456789abcdef.tmp",
+  };
+  for (const auto &name : stale) {
+    WriteBytes(Path(name), "left by a killed writer");
+  }
+  for (std::size_t i = 1; i < kept.size(); ++i) {
+    WriteBytes(Path(kept[i]), "someone else's");
+  }
+  std::filesystem::create_directory(Path(".t.ini.1111111111111111.tmp"));
+  EXPECT_EQ(ProfileSetString("s", "k", "2", path.c_str()), 1);
+  ProfileRelease(path.c_str());
+  EXPECT_EQ(ReadBytes(path), "[s]\r\nk=2\r\n\r\n");
+  std::vector<std::string> expected = kept;
+  expected.push_back(".t.ini.1111111111111111.tmp");
+  std::sort(expected.begin(), expected.end());
+  std::vector<std::string> names = OtherFiles({});
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, expected);
+  for (std::size_t i = 1; i < kept.size(); ++i) {
+    EXPECT_EQ(ReadBytes(Path(kept[i])), "someone else's") << kept[i];
+  }
+}
+
+TEST_F(ProfileWriter, ATargetWhoseNameFillsTheLimitIsWrittenBackBesideItsStaleTemporaryFile) {
+  // 250 characters: the temporary name is cut short to stay within 255.
+  const std::string name = std::string(246, 'n') + ".ini";
+  const std::string path = MakeFile(name, "[s]\nk=1\n");
+  const std::string stale = "." + name.substr(0, 233) + ".00000000000000ff.tmp";
+  ASSERT_EQ(stale.size(), 255u);
+  WriteBytes(Path(stale), "left by a killed writer");
+  ASSERT_EQ(OtherFiles({name}), std::vector<std::string>{stale});
+  const std::uint64_t waitsBefore = ProfileRetryWaitsTaken();
+  EXPECT_EQ(ProfileSetString("s", "k", "2", path.c_str()), 1);
+  ProfileRelease(path.c_str());
+  EXPECT_EQ(ProfileRetryWaitsTaken(), waitsBefore);
+  EXPECT_EQ(ReadBytes(path), "[s]\r\nk=2\r\n\r\n");
+  EXPECT_EQ(OtherFiles({name}), std::vector<std::string>());
 }
 
 TEST_F(ProfileWriter, RetryWaitsLieBetween30And279Milliseconds) {

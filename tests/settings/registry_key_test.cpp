@@ -1,6 +1,7 @@
 // RegistryKey over the registry: paths and handles, the conversions between
 // registry data and text, the unnamed value and the listings. The same file
 // runs over the real registry (Windows) and the SQLite registry (Linux).
+#include "common/ansi_text.h"
 #include "common/scratch_registry_key.h"
 #include "common/vtable_slot.h"
 #include "settings/registry_key.h"
@@ -501,6 +502,25 @@ TEST_F(RegistryKeyTest, EnumerateSectionsListsTheKeysSubkeysWhateverTheSection) 
   EXPECT_EQ(Names(key.EnumerateSections(count), count),
             (std::vector<std::string>{"alpha", "Beta"}));
   EXPECT_EQ(count, 2u);
+}
+
+// Value and section names beyond ASCII match their other case, as the
+// registry compares them: one value, one section.
+TEST_F(RegistryKeyTest, NamesBeyondAsciiMatchTheirOtherCase) {
+  const std::string upper = Ansi(u"\u00C4");
+  const std::string lower = Ansi(u"\u00E4");
+  RegistryKey key(KeyPath(), 0, 0);
+  ASSERT_EQ(key.SetString("v", upper, "S"), 2);
+  ByteString out;
+  EXPECT_EQ(key.GetString(out, "dflt", lower, "S"), 1);
+  EXPECT_EQ(out, "v");
+  EXPECT_EQ(key.SetString("1", "n", upper), 2);
+  EXPECT_EQ(key.SetString("2", "n", lower), 2);
+  std::uint32_t count = 0;
+  EXPECT_EQ(Names(key.EnumerateSections(count), count), (std::vector<std::string>{"S", upper}));
+  EXPECT_EQ(key.GetString(out, "dflt", "n", upper), 1);
+  EXPECT_EQ(out, "2");
+  EXPECT_EQ(Names(key.EnumerateValueNames(count, lower), count), std::vector<std::string>{"n"});
 }
 
 TEST_F(RegistryKeyTest, CreateKeysMakesTheKeyAndTheSectionOnce) {

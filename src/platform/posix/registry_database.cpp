@@ -1,6 +1,7 @@
 #include "platform/posix/registry_database.h"
 
 #include "platform/posix/registry_location.h"
+#include "platform/posix/registry_setup.h"
 #include "platform/posix/win32_registry.h"
 
 #include <sqlite3.h>
@@ -11,34 +12,10 @@
 namespace posix_registry {
 namespace {
 
-// Marks a database as a registry ("SSRG"), so that no other file is taken for one.
-constexpr std::int64_t applicationId = 0x53535247;
 // A writer waits this long for another process's transaction to end.
 constexpr int busyTimeoutMilliseconds = 60000;
-
-constexpr const char *schema = R"(
-CREATE TABLE IF NOT EXISTS registry_keys(
-  id INTEGER PRIMARY KEY AUTOINCREMENT,
-  parent INTEGER NOT NULL,
-  folded BLOB NOT NULL,
-  name BLOB NOT NULL,
-  UNIQUE(parent, folded));
-CREATE TABLE IF NOT EXISTS registry_values(
-  key INTEGER NOT NULL,
-  folded BLOB NOT NULL,
-  name BLOB NOT NULL,
-  type INTEGER NOT NULL,
-  data BLOB NOT NULL,
-  PRIMARY KEY(key, folded)) WITHOUT ROWID;
-INSERT OR IGNORE INTO registry_keys(id, parent, folded, name) VALUES
-  (1, 0, 'hkey_classes_root', 'HKEY_CLASSES_ROOT'),
-  (2, 0, 'hkey_current_user', 'HKEY_CURRENT_USER'),
-  (3, 0, 'hkey_local_machine', 'HKEY_LOCAL_MACHINE'),
-  (4, 0, 'hkey_users', 'HKEY_USERS'),
-  (5, 0, 'hkey_current_config', 'HKEY_CURRENT_CONFIG');
-PRAGMA application_id = 1397969479;
-PRAGMA user_version = 1;
-)";
+// Between attempts to switch the journal mode while another process has the file.
+constexpr DWORD journalRetryMilliseconds = 5;
 
 struct Connection {
   sqlite3 *handle = nullptr;
@@ -77,62 +54,98 @@ LONG Execute(sqlite3 *handle, const char *sql) {
   return ErrorFromSqlite(sqlite3_exec(handle, sql, nullptr, nullptr, nullptr));
 }
 
-LONG ReadNumber(sqlite3 *handle, const char *sql, std::int64_t &number) {
+enum class Kind { registry, empty, foreign };
+
+struct Identity {
+  Kind kind = Kind::foreign;
+  std::int64_t version = 0;
+};
+
+// Ours (whatever it holds) when it bears our application id; empty when it
+// has no id and no objects; anything else is another program's. One
+// statement reads it all in one read transaction, so a set-up that another
+// process commits meanwhile is seen whole or not at all.
+LONG Identify(sqlite3 *handle, Identity &identity) {
   sqlite3_stmt *statement = nullptr;
-  int result = sqlite3_prepare_v2(handle, sql, -1, &statement, nullptr);
-  if (result == SQLITE_OK) {
-    result = sqlite3_step(statement);
-    number = result == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : 0;
+  int result = sqlite3_prepare_v2(handle,
+                                  "SELECT (SELECT application_id FROM pragma_application_id), "
+                                  "(SELECT count(*) FROM sqlite_master), "
+                                  "(SELECT user_version FROM pragma_user_version)",
+                                  -1, &statement, nullptr);
+  if (result == SQLITE_OK && (result = sqlite3_step(statement)) == SQLITE_ROW) {
+    const std::int64_t id = sqlite3_column_int64(statement, 0);
+    const std::int64_t objects = sqlite3_column_int64(statement, 1);
+    identity.kind = id == registryApplicationId ? Kind::registry
+                    : id == 0 && objects == 0   ? Kind::empty
+                                                : Kind::foreign;
+    identity.version = sqlite3_column_int64(statement, 2);
   }
   sqlite3_finalize(statement);
   return ErrorFromSqlite(result);
 }
 
-enum class Identity { registry, empty, foreign };
-
-// Read before anything is written: another program's database stays as it is.
-LONG Identify(sqlite3 *handle, Identity &identity) {
-  std::int64_t id = 0;
-  std::int64_t objects = 0;
-  LONG error = ReadNumber(handle, "PRAGMA application_id", id);
-  if (error == ERROR_SUCCESS && id != applicationId) {
-    error = ReadNumber(handle, "SELECT count(*) FROM sqlite_master", objects);
-  }
-  identity = id == applicationId       ? Identity::registry
-             : id == 0 && objects == 0 ? Identity::empty
-                                       : Identity::foreign;
-  return error;
+// Another program's file, or a registry of a later format, is left as it is.
+LONG CheckUsable(const Identity &identity) {
+  const bool later = identity.kind == Kind::registry && identity.version > registrySchemaVersion;
+  return identity.kind == Kind::foreign || later ? ERROR_BADDB : ERROR_SUCCESS;
 }
 
-LONG CreateSchema(sqlite3 *handle) {
-  Transaction transaction(handle);
-  LONG error = transaction.Begin();
-  if (error == ERROR_SUCCESS) {
-    error = Execute(handle, schema);
+bool UpToDate(const Identity &identity) {
+  return identity.kind == Kind::registry && identity.version == registrySchemaVersion;
+}
+
+// WAL lets readers go on while another process writes. The switch needs the
+// file to itself, and SQLite answers BUSY at once instead of waiting, so the
+// waiting is done here. A read-only file keeps whatever journal it has.
+LONG UseWriteAheadLog(sqlite3 *handle) {
+  for (int waited = 0;; waited += static_cast<int>(journalRetryMilliseconds)) {
+    const LONG error = Execute(handle, "PRAGMA journal_mode=WAL");
+    if (error == ERROR_ACCESS_DENIED) {
+      return ERROR_SUCCESS;
+    }
+    if (error != ERROR_BUSY || waited >= busyTimeoutMilliseconds) {
+      return error;
+    }
+    Sleep(journalRetryMilliseconds);
   }
+}
+
+// Makes or updates the tables under the write lock, after looking again: the
+// file may have been set up by another process since it was first read.
+LONG SetUp(sqlite3 *handle) {
+  Transaction transaction(handle);
+  Identity identity;
+  LONG error = transaction.Begin();
+  if (error == ERROR_SUCCESS && (error = Identify(handle, identity)) == ERROR_SUCCESS) {
+    error = CheckUsable(identity);
+  }
+  if (error != ERROR_SUCCESS || UpToDate(identity)) {
+    return error;
+  }
+  error = identity.kind == Kind::empty ? CreateRegistry(handle) : MigrateNameKeys(handle);
   return error == ERROR_SUCCESS ? transaction.Commit() : error;
 }
 
 LONG Configure(sqlite3 *handle) {
   sqlite3_extended_result_codes(handle, 1);
   sqlite3_busy_timeout(handle, busyTimeoutMilliseconds);
-  Identity identity = Identity::foreign;
+  // Read before anything is written: another program's database stays as it is.
+  Identity identity;
   LONG error = Identify(handle, identity);
-  if (error != ERROR_SUCCESS || identity == Identity::foreign) {
-    return error != ERROR_SUCCESS ? error : ERROR_BADDB;
+  if (error == ERROR_SUCCESS) {
+    error = CheckUsable(identity);
   }
-  // WAL lets readers go on while another process writes; a read-only file
-  // keeps whatever journal it has.
-  error = Execute(handle, "PRAGMA journal_mode=WAL");
-  if (error != ERROR_SUCCESS && error != ERROR_ACCESS_DENIED) {
-    return error;
+  if (error == ERROR_SUCCESS) {
+    error = UseWriteAheadLog(handle);
   }
   // FULL: a committed transaction is on the disk before the call returns.
-  if ((error = Execute(handle, "PRAGMA synchronous=FULL")) != ERROR_SUCCESS) {
-    return error;
+  if (error == ERROR_SUCCESS) {
+    error = Execute(handle, "PRAGMA synchronous=FULL");
   }
-  // Schema statements are idempotent: two processes may both find the file empty.
-  return identity == Identity::empty ? CreateSchema(handle) : ERROR_SUCCESS;
+  if (error == ERROR_SUCCESS && !UpToDate(identity)) {
+    error = SetUp(handle);
+  }
+  return error;
 }
 
 LONG Open(Connection &connection) {
@@ -264,20 +277,31 @@ LONG Run(Statement &statement) {
   return ErrorFromSqlite(result);
 }
 
+bool &RegistryBatchOpen() {
+  static bool open = false;
+  return open;
+}
+
 Transaction::~Transaction() {
   if (open) {
-    sqlite3_exec(connection, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_exec(connection,
+                 nested ? "ROLLBACK TO registry_call; RELEASE registry_call" : "ROLLBACK", nullptr,
+                 nullptr, nullptr);
   }
 }
 
 LONG Transaction::Begin() {
-  const LONG error = Execute(connection, "BEGIN IMMEDIATE");
+  nested = RegistryBatchOpen();
+  if (nested && sqlite3_get_autocommit(connection) != 0) {
+    return ERROR_REGISTRY_IO_FAILED;
+  }
+  const LONG error = Execute(connection, nested ? "SAVEPOINT registry_call" : "BEGIN IMMEDIATE");
   open = error == ERROR_SUCCESS;
   return error;
 }
 
 LONG Transaction::Commit() {
-  const LONG error = Execute(connection, "COMMIT");
+  const LONG error = Execute(connection, nested ? "RELEASE registry_call" : "COMMIT");
   if (error == ERROR_SUCCESS) {
     open = false;
   }

@@ -56,8 +56,15 @@ private:
 // Runs a statement to its end: ERROR_SUCCESS or the error.
 LONG Run(Statement &statement);
 
+// True while a batch of writes (registry_admin.h) holds the connection's
+// transaction open.
+bool &RegistryBatchOpen();
+
 // A write transaction that takes the write lock at once (waiting while another
-// process holds it), rolled back unless committed.
+// process holds it), rolled back unless committed. Inside a batch it is a
+// savepoint of the batch's transaction; a batch whose transaction has ended
+// (SQLite rolls back by itself on some errors) answers ERROR_REGISTRY_IO_FAILED
+// rather than writing outside it.
 class Transaction {
 public:
   explicit Transaction(sqlite3 *connection) : connection(connection) {}
@@ -71,6 +78,7 @@ public:
 private:
   sqlite3 *connection;
   bool open = false;
+  bool nested = false;
 };
 
 } // namespace posix_registry

@@ -1,21 +1,12 @@
 #include "platform/posix/registry_store.h"
 
+#include "platform/posix/registry_names.h"
 #include "platform/posix/win32_registry.h"
 
 #include <sqlite3.h>
 
 namespace posix_registry {
 namespace {
-
-std::string Folded(const std::string &name) {
-  std::string folded = name;
-  for (char &c : folded) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return folded;
-}
 
 LONG Exists(sqlite3 *connection, KeyId key) {
   Statement select(connection, "SELECT 1 FROM registry_keys WHERE id = ?1");
@@ -28,7 +19,7 @@ LONG Exists(sqlite3 *connection, KeyId key) {
 
 LONG FindSubkey(sqlite3 *connection, KeyId parent, const std::string &name, KeyId &key) {
   Statement select(connection, "SELECT id FROM registry_keys WHERE parent = ?1 AND folded = ?2");
-  const int result = select.Bind(1, parent).Bind(2, Folded(name)).Step();
+  const int result = select.Bind(1, parent).Bind(2, NameKey(name)).Step();
   if (result == SQLITE_ROW) {
     key = select.Integer(0);
     return ERROR_SUCCESS;
@@ -39,7 +30,7 @@ LONG FindSubkey(sqlite3 *connection, KeyId parent, const std::string &name, KeyI
 LONG InsertSubkey(sqlite3 *connection, KeyId parent, const std::string &name, KeyId &key) {
   Statement insert(connection,
                    "INSERT INTO registry_keys(parent, folded, name) VALUES(?1, ?2, ?3)");
-  const LONG error = Run(insert.Bind(1, parent).Bind(2, Folded(name)).Bind(3, name));
+  const LONG error = Run(insert.Bind(1, parent).Bind(2, NameKey(name)).Bind(3, name));
   if (error == ERROR_SUCCESS) {
     key = sqlite3_last_insert_rowid(connection);
   }
@@ -129,7 +120,7 @@ LONG QueryValue(KeyId key, const std::string &name, RegistryValue &value) {
   }
   Statement select(connection, "SELECT name, type, data FROM registry_values "
                                "WHERE key = ?1 AND folded = ?2");
-  return ReadValue(select.Bind(1, key).Bind(2, Folded(name)), value);
+  return ReadValue(select.Bind(1, key).Bind(2, NameKey(name)), value);
 }
 
 LONG SetValue(KeyId key, const RegistryValue &value) {
@@ -139,7 +130,7 @@ LONG SetValue(KeyId key, const RegistryValue &value) {
                                  "VALUES(?1, ?2, ?3, ?4, ?5) ON CONFLICT(key, folded) "
                                  "DO UPDATE SET type = excluded.type, data = excluded.data");
     return Run(upsert.Bind(1, key)
-                   .Bind(2, Folded(value.name))
+                   .Bind(2, NameKey(value.name))
                    .Bind(3, value.name)
                    .Bind(4, static_cast<std::int64_t>(value.type))
                    .Bind(5, value.data));
@@ -149,7 +140,7 @@ LONG SetValue(KeyId key, const RegistryValue &value) {
 LONG DeleteValue(KeyId key, const std::string &name) {
   return Write(key, [&](sqlite3 *connection) {
     Statement remove(connection, "DELETE FROM registry_values WHERE key = ?1 AND folded = ?2");
-    const LONG error = Run(remove.Bind(1, key).Bind(2, Folded(name)));
+    const LONG error = Run(remove.Bind(1, key).Bind(2, NameKey(name)));
     if (error != ERROR_SUCCESS) {
       return error;
     }

@@ -1,6 +1,6 @@
-// Keys and values of the registry database, addressed by key row. Names are
-// byte strings compared without regard to ASCII letter case; listings come in
-// the order of the folded names. Every function answers a Win32 error code;
+// Keys and values of the registry database, addressed by key row. Names
+// compare without regard to case and list in the order of their keys
+// (registry_names.h). Every function answers a Win32 error code;
 // a key row that no longer exists answers ERROR_KEY_DELETED.
 #pragma once
 

@@ -58,8 +58,9 @@ constexpr LONG ERROR_KEY_DELETED = 1018;
 // that another process is writing is waited for (up to a minute, then
 // ERROR_BUSY). A database that cannot be opened answers ERROR_CANTOPEN (or
 // ERROR_ACCESS_DENIED), one that is corrupt or not a registry ERROR_BADDB; it
-// is never replaced. Names compare without regard to ASCII letter case and
-// enumerate in that order; a path may not begin with a backslash
+// is never replaced. Names compare without regard to case as the registry
+// compares their UTF-16 text, and enumerate in that order (registry_names.h);
+// a path may not begin with a backslash
 // (ERROR_BAD_PATHNAME), empty path components are skipped, and a key name has
 // at most 255 bytes, a value name at most 16383. String data is stored
 // exactly as given (never extended by a terminator beyond the given size); a

@@ -125,6 +125,52 @@ TEST_F(RegistryProcesses, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_EQ(found, 2 * perProcess);
 }
 
+// The values stored in a registry database file, counted by hand.
+long StoredValues(const std::filesystem::path &file) {
+  sqlite3 *database = nullptr;
+  sqlite3_stmt *count = nullptr;
+  long values = -1;
+  if (sqlite3_open_v2(file.c_str(), &database, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(database, "SELECT count(*) FROM registry_values", -1, &count, nullptr) ==
+          SQLITE_OK &&
+      sqlite3_step(count) == SQLITE_ROW) {
+    values = sqlite3_column_int(count, 0);
+  }
+  sqlite3_finalize(count);
+  sqlite3_close(database);
+  return values;
+}
+
+// Processes that start together on a database file that does not exist yet
+// each create a key and store a value of their own: while one sets the file
+// up, the others wait for it and then find a registry, never a foreign file.
+TEST_F(RegistryProcesses, ProcessesThatFirstUseANewDatabaseTogetherAllSucceed) {
+  constexpr int processes = 4;
+  constexpr int rounds = 50;
+  int failures = 0;
+  for (int round = 0; round < rounds; ++round) {
+    const std::filesystem::path file = folder / ("new-" + std::to_string(round) + ".db");
+    std::vector<FILE *> children;
+    for (int child = 0; child < processes; ++child) {
+      const std::string command = "SETTINGSSTORE_REGISTRY=" + Quoted(file) + " " +
+                                  Quoted(REGISTRY_CHILD_PROGRAM) + " first-use Software v" +
+                                  std::to_string(child);
+      children.push_back(popen(command.c_str(), "w"));
+      ASSERT_NE(children.back(), nullptr);
+    }
+    for (FILE *child : children) { // all start now
+      std::fputs("go\n", child);
+      std::fflush(child);
+    }
+    for (FILE *child : children) {
+      const int status = pclose(child);
+      failures += !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+    }
+    EXPECT_EQ(StoredValues(file), processes) << "round " << round;
+  }
+  EXPECT_EQ(failures, 0) << "of " << processes * rounds;
+}
+
 TEST_F(RegistryProcesses, AWriterWaitsWhileAnotherProcessHoldsTheDatabase) {
   sqlite3 *holder = nullptr;
   ASSERT_EQ(sqlite3_open(std::getenv("SETTINGSSTORE_REGISTRY"), &holder), SQLITE_OK);
@@ -164,6 +210,92 @@ TEST_F(RegistryProcesses, AnotherProgramsDatabaseIsNotTakenForARegistry) {
   EXPECT_EQ(WriteAgainst(file), Results{ERROR_BADDB});
   EXPECT_TRUE(ReadFile(file) == before);
   EXPECT_EQ(std::filesystem::directory_iterator(folder)->path(), file);
+}
+
+// Runs sql on the database file; false when any of it failed.
+bool Execute(const std::filesystem::path &file, const std::string &sql) {
+  sqlite3 *database = nullptr;
+  const bool done = sqlite3_open(file.c_str(), &database) == SQLITE_OK &&
+                    sqlite3_exec(database, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(database);
+  return done;
+}
+
+// The rows that sql selects, one text per row (columns joined by spaces).
+std::vector<std::string> Select(const std::filesystem::path &file, const std::string &sql) {
+  std::vector<std::string> rows;
+  sqlite3 *database = nullptr;
+  sqlite3_stmt *statement = nullptr;
+  if (sqlite3_open(file.c_str(), &database) == SQLITE_OK &&
+      sqlite3_prepare_v2(database, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+      std::string row;
+      for (int column = 0; column < sqlite3_column_count(statement); ++column) {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+        row += (column ? " " : "") + std::string(text ? text : "");
+      }
+      rows.push_back(row);
+    }
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(database);
+  return rows;
+}
+
+// A registry written before names folded beyond ASCII: its keys held only
+// ASCII letters folded, so Ä and ä could be two keys and two values.
+constexpr const char *firstSchemaRegistry = R"(
+CREATE TABLE registry_keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,
+  folded BLOB NOT NULL, name BLOB NOT NULL, UNIQUE(parent, folded));
+CREATE TABLE registry_values(key INTEGER NOT NULL, folded BLOB NOT NULL, name BLOB NOT NULL,
+  type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, folded)) WITHOUT ROWID;
+INSERT INTO registry_keys VALUES (1, 0, 'hkey_classes_root', 'HKEY_CLASSES_ROOT'),
+  (2, 0, 'hkey_current_user', 'HKEY_CURRENT_USER'), (3, 0, 'hkey_local_machine', 'HKEY_LOCAL_MACHINE'),
+  (4, 0, 'hkey_users', 'HKEY_USERS'), (5, 0, 'hkey_current_config', 'HKEY_CURRENT_CONFIG'),
+  (6, 2, CAST('software' AS BLOB), CAST('Software' AS BLOB)),
+  (7, 6, CAST('mixed' AS BLOB), CAST('Mixed' AS BLOB)),
+  (8, 6, x'C384', x'C384'), (9, 6, x'C3A4', x'C3A4');
+INSERT INTO registry_values VALUES (7, CAST('answer' AS BLOB), CAST('Answer' AS BLOB), 4, x'2A000000'),
+  (8, x'C3A4', x'C3A4', 4, x'02000000'), (8, x'C384', x'C384', 4, x'01000000'),
+  (9, CAST('x' AS BLOB), CAST('x' AS BLOB), 4, x'03000000');
+PRAGMA application_id = 1397969479;
+PRAGMA user_version = 1;
+)";
+
+TEST_F(RegistryProcesses, AnOlderRegistryIsReKeyedAndLosesNothing) {
+  const std::filesystem::path file = folder / "first.db";
+  ASSERT_TRUE(Execute(file, firstSchemaRegistry));
+  const std::string registry = "SETTINGSSTORE_REGISTRY=" + Quoted(file);
+  EXPECT_EQ(RunChild("get 'SOFTWARE\\mixed' ANSWER", registry),
+            (Results{ERROR_SUCCESS, ERROR_SUCCESS, 42}));
+  // Names that fold together now reach the first of them (by id, then by
+  // old order); the others stay in the file with their data.
+  EXPECT_EQ(RunChild("get 'Software\\\xC3\xA4' \xC3\xA4", registry),
+            (Results{ERROR_SUCCESS, ERROR_SUCCESS, 1}));
+  EXPECT_EQ(RunChild("get 'Software\\\xC3\x84' x", registry),
+            (Results{ERROR_SUCCESS, ERROR_FILE_NOT_FOUND, 0}));
+  EXPECT_EQ(Select(file, "PRAGMA user_version"), std::vector<std::string>{"2"});
+  EXPECT_EQ(Select(file, "SELECT name FROM registry_keys WHERE parent = 6 ORDER BY folded"),
+            (std::vector<std::string>{"Mixed", "\xC3\x84", "\xC3\xA4"}));
+  EXPECT_EQ(Select(file, "SELECT name, hex(data) FROM registry_values ORDER BY key, folded"),
+            (std::vector<std::string>{"Answer 2A000000", "\xC3\x84 01000000", "\xC3\xA4 02000000",
+                                      "x 03000000"}));
+  EXPECT_EQ(Select(file, "SELECT count(*) FROM registry_keys WHERE typeof(folded) <> 'blob'"),
+            std::vector<std::string>{"0"});
+  // A key made now finds its place among the old ones.
+  EXPECT_EQ(RunChild("set 'Software\\MIXED\\New' v 5", registry),
+            (Results{ERROR_SUCCESS, ERROR_SUCCESS, ERROR_SUCCESS, 5}));
+  EXPECT_EQ(Select(file, "SELECT count(*) FROM registry_keys WHERE parent = 7"),
+            std::vector<std::string>{"1"});
+}
+
+TEST_F(RegistryProcesses, ARegistryOfALaterFormatIsLeftAlone) {
+  const std::filesystem::path file = folder / "later.db";
+  ASSERT_TRUE(Execute(file, "CREATE TABLE registry_keys(id); PRAGMA application_id = 1397969479; "
+                            "PRAGMA user_version = 3;"));
+  const std::string before = ReadFile(file);
+  EXPECT_EQ(WriteAgainst(file), Results{ERROR_BADDB});
+  EXPECT_TRUE(ReadFile(file) == before);
 }
 
 TEST_F(RegistryProcesses, AnUnopenableDatabaseAnswersCantOpen) {

@@ -3,6 +3,8 @@
 #include "../profile_fixture.h"
 
 #include <csignal>
+#include <ctime>
+#include <fcntl.h>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -43,6 +45,7 @@ TEST_F(ProfilePosixFiles, AFileThatCannotBeReadIsNeverCachedNorOverwritten) {
   const std::string path = MakeFile("secret.ini", "[s]\nk=stored\n");
   chmod(path.c_str(), 0);
   const int failedCheck = RunUnprivileged([&path] {
+    const std::uint64_t waitsBefore = ProfileRetryWaitsTaken();
     ProfileFile *record = nullptr;
     if (ProfileOpen(path.c_str(), &record) != 0 || record != nullptr) {
       return 1;
@@ -54,7 +57,8 @@ TEST_F(ProfilePosixFiles, AFileThatCannotBeReadIsNeverCachedNorOverwritten) {
     if (ProfileGetNumber("s", "k", 5, path.c_str()) != 5 || profileCache.count != 0) {
       return 3;
     }
-    return 0;
+    // No other process lifts a permission: refused without waiting.
+    return ProfileRetryWaitsTaken() == waitsBefore ? 0 : 4;
   });
   EXPECT_EQ(failedCheck, 0);
   chmod(path.c_str(), 0600);
@@ -73,11 +77,12 @@ TEST_F(ProfilePosixFiles, AFolderThatCannotBeWrittenLeavesTheFileAsItWas) {
         ProfileOpen(path.c_str(), &record) != 1) {
       return 1;
     }
+    const std::uint64_t waitsBefore = ProfileRetryWaitsTaken();
     if (ProfileWrite(record, path.c_str()) != 0) {
       return 2;
     }
     record->dirty = 0;
-    return 0;
+    return ProfileRetryWaitsTaken() == waitsBefore ? 0 : 3;
   });
   chmod(locked.c_str(), 0755);
   EXPECT_EQ(failedCheck, 0);
@@ -132,9 +137,13 @@ TEST_F(ProfilePosixFiles, AReadOnlyFileIsNotReplacedThroughItsWritableFolder) {
         ProfileOpen(path.c_str(), &record) != 1) {
       return 1;
     }
+    const std::uint64_t waitsBefore = ProfileRetryWaitsTaken();
     const int written = ProfileWrite(record, path.c_str());
     record->dirty = 0;
-    return written == 0 ? 0 : 2;
+    if (written != 0) {
+      return 2;
+    }
+    return ProfileRetryWaitsTaken() == waitsBefore ? 0 : 3;
   });
   EXPECT_EQ(failedCheck, 0);
   EXPECT_EQ(ReadBytes(path), "[s]\nk=stored\n");
@@ -212,6 +221,36 @@ TEST_F(ProfilePosixFiles, NamesDifferingInLetterCaseAreTwoFiles) {
   ProfileRelease(lower.c_str());
   EXPECT_EQ(ReadBytes(upper), "[s]\r\nk=UPPER\r\n\r\n");
   EXPECT_EQ(ReadBytes(lower), "[s]\r\nk=LOWER\r\n\r\n");
+}
+
+TEST_F(ProfilePosixFiles, ATemporaryFileThatCannotBeOpenedIsStaleOnlyAfterTenMinutes) {
+  const std::string open = Path("open");
+  std::filesystem::create_directory(open);
+  chmod(open.c_str(), 0777);
+  const std::string path = open + "/t.ini";
+  WriteBytes(path, "[s]\nk=old\n");
+  chmod(path.c_str(), 0666);
+  // Without read permission, nobody can take its lock: its age must tell.
+  const std::string old = open + "/.t.ini.00000000000000aa.tmp";
+  const std::string recent = open + "/.t.ini.00000000000000bb.tmp";
+  for (const std::string &temporary : {old, recent}) {
+    WriteBytes(temporary, "left");
+    chmod(temporary.c_str(), 0);
+  }
+  const timespec elevenMinutesAgo{time(nullptr) - 11 * 60, 0};
+  const timespec times[2] = {elevenMinutesAgo, elevenMinutesAgo};
+  ASSERT_EQ(utimensat(AT_FDCWD, old.c_str(), times, 0), 0);
+  const int failedCheck = RunUnprivileged([&path] {
+    if (ProfileSetString("s", "k", "new", path.c_str()) != 1) {
+      return 1;
+    }
+    ProfileRelease(path.c_str());
+    return 0;
+  });
+  EXPECT_EQ(failedCheck, 0);
+  EXPECT_EQ(ReadBytes(path), "[s]\r\nk=new\r\n\r\n");
+  EXPECT_FALSE(std::filesystem::exists(old));
+  EXPECT_TRUE(std::filesystem::exists(recent));
 }
 
 } // namespace

@@ -15,6 +15,10 @@
 //                                open HKCU\path and print the result and how
 //                                many of <prefix><i> = i, i below count, are
 //                                there with their number
+//   first-use <path> <name>      after a line on standard input, create
+//                                HKCU\path and store a DWORD; exit status 0
+//                                when both succeeded (else the failing code
+//                                on standard error)
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -112,6 +116,22 @@ DWORD Number(const char *text) {
   return static_cast<DWORD>(std::strtoul(text, nullptr, 10));
 }
 
+int FirstUse(const char *path, const char *name) {
+  char go[8];
+  if (!std::fgets(go, sizeof go, stdin)) {
+    return 2;
+  }
+  HKEY key = nullptr;
+  LONG result = CreateKey(path, key);
+  if (result == ERROR_SUCCESS) {
+    result = SetNumber(key, name, 1);
+  }
+  if (result != ERROR_SUCCESS) {
+    std::fprintf(stderr, "first-use: %ld\n", static_cast<long>(result));
+  }
+  return result == ERROR_SUCCESS ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -131,6 +151,9 @@ int main(int argc, char **argv) {
   if (command == "check" && argc == 5) {
     return Check(argv[2], argv[3], Number(argv[4]));
   }
-  std::fprintf(stderr, "usage: registry_child set|get|set-many|set-report|check ...\n");
+  if (command == "first-use" && argc == 4) {
+    return FirstUse(argv[2], argv[3]);
+  }
+  std::fprintf(stderr, "usage: registry_child set|get|set-many|set-report|check|first-use ...\n");
   return 2;
 }

@@ -29,8 +29,7 @@
 //   folder fsynced; the peers write without fsync, so this op includes disk
 //   flushes they do not pay.
 // - content (untimed checksums and update targets): walks the cached records
-//   from ProfileOpen directly; through the index calls it would be quadratic
-//   on `wide` and only slow the untimed part down.
+//   from ProfileOpen directly (peer_driver_common.h).
 //
 // Semantics beside the workloads: names are matched ignoring ASCII case and
 // the first match wins, as the protocol asks. A repeated section name would
@@ -39,6 +38,7 @@
 // quotes, lines without '=' outside headers are ignored, an entry line with
 // an empty name ends its section, and the file is written back with CR LF.
 #include "bench_protocol.hpp"
+#include "peer_driver_common.h"
 
 #include "profile/profile.h"
 
@@ -49,10 +49,6 @@ namespace {
 
 constexpr std::uint32_t BufferSize = 65536;
 char buffer[BufferSize];
-
-// A default that no value of a well-formed file can equal.
-constexpr char Missing[] = "\x01<missing>";
-constexpr std::uint32_t MissingLength = sizeof Missing - 1;
 
 struct Doc {
   std::string path;
@@ -69,9 +65,12 @@ const char *Terminate(std::uint32_t n) {
   return buffer;
 }
 
+using peer_driver::Missing;
+using peer_driver::MissingLength;
+
 } // namespace
 
-struct SubjectAdapter {
+struct EngineAdapter {
   using Doc = ::Doc;
   static constexpr bool kLookup = true, kEnumerate = true, kUpdate = true, kContent = true;
   static constexpr bool kWritesInPlace = true;
@@ -79,7 +78,7 @@ struct SubjectAdapter {
   static Doc *parse(const char *path) {
     ProfileFile *file = nullptr;
     if (ProfileOpen(path, &file) == 0 || file == nullptr) {
-      std::fprintf(stderr, "subject: ProfileOpen could not read %s\n", path);
+      std::fprintf(stderr, "settingsstore-peer-driver: ProfileOpen could not read %s\n", path);
       return nullptr;
     }
     return new Doc{path, file};
@@ -126,12 +125,7 @@ struct SubjectAdapter {
   }
 
   template <class S, class E> static void content(Doc *d, S &&on_section, E &&on_entry) {
-    for (const ProfileSection *s = d->file->firstSection; s != nullptr; s = s->next) {
-      on_section(s->name, static_cast<std::size_t>(s->nameLength));
-      for (const ProfileEntry *e = s->firstEntry; e != nullptr; e = e->next) {
-        on_entry(e->name, static_cast<std::size_t>(e->nameLength), e->value, std::strlen(e->value));
-      }
-    }
+    peer_driver::WalkRecords(d->file, on_section, on_entry);
   }
 
   static bool set(Doc *d, const std::string &section, const std::string &name,
@@ -144,5 +138,5 @@ struct SubjectAdapter {
 };
 
 int main(int argc, char **argv) {
-  return bench::run<SubjectAdapter>(argc, argv);
+  return bench::run<EngineAdapter>(argc, argv);
 }

@@ -1,0 +1,103 @@
+// Looking values up in a cached file, hit and miss, by the size of the one
+// section searched: through the engine's single call, and through
+// ProfileKey::GetString (a length query and a fetch, ByteString arguments).
+#include "bench_support.h"
+
+#include "settings/profile_key.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t KeyCount = 256; // a power of two: the loops cycle with a mask
+
+struct Probe {
+  std::string section, name;
+  std::string expected; // the value, or Missing
+};
+
+// KeyCount names spread over the section, in mixed letter case; for misses,
+// names the section does not hold.
+std::vector<Probe> Probes(const GeneratedFile &generated, bool hits) {
+  std::vector<Probe> probes;
+  const auto &names = generated.entries[0];
+  for (std::size_t i = 0; i < KeyCount; ++i) {
+    const std::size_t at = (i * 2654435761u) % names.size();
+    const std::string section = MixCase(generated.sections[0], static_cast<std::uint32_t>(i));
+    if (hits) {
+      probes.push_back({section, MixCase(names[at], static_cast<std::uint32_t>(i) + 1),
+                        generated.values[0][at]});
+    } else {
+      probes.push_back(
+          {section, MixCase(names[at] + "_absent", static_cast<std::uint32_t>(i)), Missing});
+    }
+  }
+  return probes;
+}
+
+char buffer[65536];
+
+std::string EngineLookup(const char *path, const Probe &probe) {
+  const std::uint32_t n = ProfileGetString(probe.section.c_str(), probe.name.c_str(), Missing,
+                                           buffer, sizeof buffer, path);
+  return std::string(buffer, n);
+}
+
+void EngineGetString(benchmark::State &state, bool hits) {
+  const GeneratedFile &generated =
+      Generated(OneSection(static_cast<std::uint32_t>(state.range(0))));
+  CachedFile cached(state, generated);
+  const std::vector<Probe> probes = Probes(generated, hits);
+  for (const Probe &probe : probes) {
+    if (cached.ok() && EngineLookup(cached.path(), probe) != probe.expected) {
+      state.SkipWithError("a lookup did not answer the generated value");
+      return;
+    }
+  }
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const Probe &probe = probes[i++ & (KeyCount - 1)];
+    benchmark::DoNotOptimize(ProfileGetString(probe.section.c_str(), probe.name.c_str(), Missing,
+                                              buffer, sizeof buffer, cached.path()));
+  }
+}
+
+void KeyGetString(benchmark::State &state, bool hits) {
+  const GeneratedFile &generated =
+      Generated(OneSection(static_cast<std::uint32_t>(state.range(0))));
+  CachedFile cached(state, generated);
+  ProfileKey key{ByteString(generated.path)};
+  std::vector<Probe> probes = Probes(generated, hits);
+  std::vector<ByteString> sections, names;
+  for (const Probe &probe : probes) {
+    ByteString out;
+    key.GetString(out, ByteString(Missing), probe.name, probe.section);
+    if (cached.ok() && out != probe.expected) {
+      state.SkipWithError("a lookup did not answer the generated value");
+      return;
+    }
+    sections.emplace_back(probe.section);
+    names.emplace_back(probe.name);
+  }
+  const ByteString missing(Missing);
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const std::size_t at = i++ & (KeyCount - 1);
+    ByteString out;
+    benchmark::DoNotOptimize(key.GetString(out, missing, names[at], sections[at]));
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+
+void Sizes(benchmark::internal::Benchmark *b) {
+  b->RangeMultiplier(10)->Range(10, 100000);
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(EngineGetString, hit, true)->Apply(Sizes);
+BENCHMARK_CAPTURE(EngineGetString, miss, false)->Apply(Sizes);
+BENCHMARK_CAPTURE(KeyGetString, hit, true)->Apply(Sizes);
+BENCHMARK_CAPTURE(KeyGetString, miss, false)->Apply(Sizes);

@@ -1,0 +1,225 @@
+// Replacing a profile file on Linux: every name is taken relative to an open
+// descriptor of the target's folder, so that a path near the system's limit
+// works as long as the target's own does; the new contents go to an unnamed
+// file where the file system allows it, named only for the final rename.
+#include "platform/file_access.h"
+
+#include "platform/posix/temporary_files.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Link chains longer than this are taken for loops, as the kernel does.
+constexpr int MaximumLinkHops = 40;
+
+bool unnamedTemporaryFilesAllowed = true;
+
+void Tell(bool *retryable, int error) {
+  if (retryable != nullptr) {
+    *retryable = posix_files::IsPassingError(error);
+  }
+}
+
+// Opens the folder part of path (relative to base) in place of *folder and
+// leaves the last component in name.
+int OpenFolderOf(int base, const std::string &path, int *folder, std::string &name) {
+  const std::size_t slash = path.rfind('/');
+  name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty()) {
+    return EISDIR;
+  }
+  const std::string directory = slash == std::string::npos ? "."
+                                : slash == 0               ? "/"
+                                                           : path.substr(0, slash);
+  int descriptor = openat(base, directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0 && errno == EACCES) {
+    // A folder that may be written but not listed still takes the file.
+    descriptor = openat(base, directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  }
+  if (descriptor < 0) {
+    return errno;
+  }
+  if (*folder >= 0) {
+    close(*folder);
+  }
+  *folder = descriptor;
+  return 0;
+}
+
+int ReadLinkAt(int folder, const std::string &name, std::string &target) {
+  std::string buffer(256, '\0');
+  while (true) {
+    const ssize_t length = readlinkat(folder, name.c_str(), buffer.data(), buffer.size());
+    if (length < 0) {
+      return errno;
+    }
+    if (static_cast<std::size_t>(length) < buffer.size()) {
+      target.assign(buffer.data(), static_cast<std::size_t>(length));
+      return target.empty() ? ENOENT : 0;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+// Follows symbolic links at the last component, so that the link stays and
+// the file it names is rewritten. A target that does not exist yet is fine.
+int LocateTarget(const char *path, int *folder, std::string &name) {
+  int error = OpenFolderOf(AT_FDCWD, path, folder, name);
+  for (int hop = 0; error == 0; ++hop) {
+    struct stat status {};
+    if (fstatat(*folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      return errno == ENOENT ? 0 : errno;
+    }
+    if (!S_ISLNK(status.st_mode)) {
+      return 0;
+    }
+    if (hop == MaximumLinkHops) {
+      return ELOOP;
+    }
+    std::string linked;
+    error = ReadLinkAt(*folder, name, linked);
+    if (error == 0) {
+      error = OpenFolderOf(*folder, linked, folder, name);
+    }
+  }
+  return error;
+}
+
+// A file its owner made read-only stays untouched, as it would if it were
+// rewritten in place, even though its folder would allow the replacement.
+int CheckTarget(int folder, const std::string &name, struct stat &status, bool &exists) {
+  exists = fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!exists) {
+    return errno == ENOENT ? 0 : errno;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    return EISDIR;
+  }
+  return faccessat(folder, name.c_str(), W_OK, 0) == 0 ? 0 : errno;
+}
+
+// The replacement keeps the target's permission bits, and its owner and
+// group as far as this process may give them away (root may; others keep
+// theirs, which they can only have been writing as anyway).
+int KeepOwnerAndPermissions(int descriptor, const struct stat &target) {
+  if (fchown(descriptor, target.st_uid, target.st_gid) != 0) {
+    fchown(descriptor, static_cast<uid_t>(-1), target.st_gid);
+  }
+  return fchmod(descriptor, target.st_mode & 0777) == 0 ? 0 : errno;
+}
+
+} // namespace
+
+struct FileReplacement {
+  int folder = -1;  // the target's folder
+  std::string name; // the target's name in it
+  posix_files::TemporaryFile temporary;
+  std::FILE *stream = nullptr; // over a second descriptor: closing it keeps the file
+  bool committed = false;
+};
+
+namespace {
+
+int PrepareReplacement(const char *path, FileReplacement &replacement) {
+  int error = LocateTarget(path, &replacement.folder, replacement.name);
+  struct stat status {};
+  bool exists = false;
+  if (error == 0) {
+    error = CheckTarget(replacement.folder, replacement.name, status, exists);
+  }
+  if (error == 0) {
+    error = posix_files::CreateTemporaryFile(replacement.folder, replacement.name,
+                                             unnamedTemporaryFilesAllowed, replacement.temporary);
+  }
+  if (error == 0 && exists) {
+    error = KeepOwnerAndPermissions(replacement.temporary.descriptor, status);
+  }
+  if (error != 0) {
+    return error;
+  }
+  const int streamDescriptor = fcntl(replacement.temporary.descriptor, F_DUPFD_CLOEXEC, 0);
+  replacement.stream = streamDescriptor < 0 ? nullptr : fdopen(streamDescriptor, "wb");
+  if (replacement.stream == nullptr) {
+    error = errno;
+    if (streamDescriptor >= 0) {
+      close(streamDescriptor);
+    }
+  }
+  return error;
+}
+
+} // namespace
+
+FileReplacement *BeginFileReplacement(const char *path, bool *retryable) {
+  auto *replacement = new FileReplacement;
+  const int error = PrepareReplacement(path, *replacement);
+  Tell(retryable, error);
+  if (error != 0) {
+    EndFileReplacement(replacement);
+    return nullptr;
+  }
+  return replacement;
+}
+
+std::FILE *FileReplacementStream(FileReplacement *replacement) {
+  return replacement->stream;
+}
+
+bool FinishFileReplacementWrite(FileReplacement *replacement) {
+  std::FILE *stream = replacement->stream;
+  replacement->stream = nullptr;
+  bool written = std::fflush(stream) == 0 && std::ferror(stream) == 0;
+  written = fsync(fileno(stream)) == 0 && written;
+  return std::fclose(stream) == 0 && written;
+}
+
+bool CommitFileReplacement(FileReplacement *replacement, bool *retryable) {
+  Tell(retryable, 0);
+  if (replacement->stream != nullptr || replacement->committed) {
+    return false;
+  }
+  posix_files::TemporaryFile &temporary = replacement->temporary;
+  int error = temporary.name.empty() ? posix_files::NameTemporaryFile(replacement->folder,
+                                                                      replacement->name, temporary)
+                                     : 0;
+  if (error == 0 && renameat(replacement->folder, temporary.name.c_str(), replacement->folder,
+                             replacement->name.c_str()) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    Tell(retryable, error);
+    return false;
+  }
+  replacement->committed = true;
+  // The new name is durable only once the folder is on disk as well.
+  fsync(replacement->folder);
+  posix_files::RemoveStaleTemporaryFiles(replacement->folder, replacement->name);
+  return true;
+}
+
+void EndFileReplacement(FileReplacement *replacement) {
+  if (replacement->stream != nullptr) {
+    std::fclose(replacement->stream);
+  }
+  // Removed while still locked, so that nobody takes it for stale meanwhile.
+  const posix_files::TemporaryFile &temporary = replacement->temporary;
+  if (!replacement->committed && !temporary.name.empty()) {
+    unlinkat(replacement->folder, temporary.name.c_str(), 0);
+  }
+  if (temporary.descriptor >= 0) {
+    close(temporary.descriptor);
+  }
+  if (replacement->folder >= 0) {
+    close(replacement->folder);
+  }
+  delete replacement;
+}
+
+void AllowUnnamedTemporaryFiles(bool allowed) {
+  unnamedTemporaryFilesAllowed = allowed;
+}
