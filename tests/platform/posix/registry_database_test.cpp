@@ -1,5 +1,5 @@
-// Registry databases that cannot be read: the registry functions answer an
-// error, and the file stays as it was. The other process runs
+// Registry databases that cannot be read or written: the registry functions
+// answer an error for what they cannot do, and the file stays as it was. The other process runs
 // registry_child without root's power over permissions.
 #include <gtest/gtest.h>
 
@@ -53,26 +53,59 @@ std::string RunUnprivileged(const std::string &arguments, const std::string &dat
   return printed;
 }
 
+// A real registry, made by a process of its own (and closed again) in a
+// folder of its own; the folder is removed when the object ends.
+class MadeRegistry {
+public:
+  MadeRegistry() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "settingsstore-database-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) {
+      folder = pattern;
+      database = folder / "registry.db";
+      made = system(("SETTINGSSTORE_REGISTRY='" + database.string() + "' '" +
+                     REGISTRY_CHILD_PROGRAM + "' set Software x 1 >/dev/null")
+                        .c_str()) == 0;
+    }
+  }
+  ~MadeRegistry() {
+    std::error_code ignored;
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(folder, ignored);
+  }
+  MadeRegistry(const MadeRegistry &) = delete;
+  MadeRegistry &operator=(const MadeRegistry &) = delete;
+
+  std::filesystem::path folder;
+  std::filesystem::path database;
+  bool made = false;
+};
+
 TEST(RegistryDatabaseFile, AnUnreadableDatabaseAnswersCantOpenAndIsKept) {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "settingsstore-unreadable-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const std::filesystem::path folder = pattern;
-  const std::filesystem::path database = folder / "registry.db";
-  // A real registry, made by a process of its own, then closed to everyone.
-  ASSERT_EQ(system(("SETTINGSSTORE_REGISTRY='" + database.string() + "' '" +
-                    REGISTRY_CHILD_PROGRAM + "' set Software x 1 >/dev/null")
-                       .c_str()),
-            0);
-  const std::string before = ReadFile(database);
+  MadeRegistry registry;
+  ASSERT_TRUE(registry.made);
+  const std::string before = ReadFile(registry.database);
   ASSERT_FALSE(before.empty());
-  chmod(folder.c_str(), 0777);
-  chmod(database.c_str(), 0);
-  EXPECT_EQ(RunUnprivileged("get Software x", database), "1011"); // ERROR_CANTOPEN
-  EXPECT_EQ(RunUnprivileged("set Software y 2", database), "1011");
-  chmod(database.c_str(), 0600);
-  EXPECT_TRUE(ReadFile(database) == before);
-  std::filesystem::remove_all(folder);
+  chmod(registry.folder.c_str(), 0777);
+  chmod(registry.database.c_str(), 0);
+  EXPECT_EQ(RunUnprivileged("get Software x", registry.database), "1011"); // ERROR_CANTOPEN
+  EXPECT_EQ(RunUnprivileged("set Software y 2", registry.database), "1011");
+  chmod(registry.database.c_str(), 0600);
+  EXPECT_TRUE(ReadFile(registry.database) == before);
+}
+
+// Read-only file, writable folder: values are read; a store is refused
+// (ERROR_ACCESS_DENIED) and changes nothing.
+TEST(RegistryDatabaseFile, AReadOnlyDatabaseIsReadAndRefusesStores) {
+  MadeRegistry registry;
+  ASSERT_TRUE(registry.made);
+  const std::string before = ReadFile(registry.database);
+  chmod(registry.folder.c_str(), 0777);
+  chmod(registry.database.c_str(), 0444);
+  EXPECT_EQ(RunUnprivileged("get Software x", registry.database), "0 0 1");
+  EXPECT_EQ(RunUnprivileged("set Software y 2", registry.database), "0 5");
+  EXPECT_EQ(RunUnprivileged("get Software y", registry.database), "0 2 0"); // not found
+  EXPECT_TRUE(ReadFile(registry.database) == before);
 }
 
 } // namespace
