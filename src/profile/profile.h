@@ -19,10 +19,14 @@ struct ProfileEntry {
 // its first physical line starts at lineStart, its last one ends at lineEnd
 // (past its line end, if it has one), and valueStart is where an entry's value
 // begins (for a header: its name, after the '['). Kept only under keep-layout.
+// An entry's span also keeps the value and quoting it was read with, so that
+// the writer can tell an entry set to what it had from one that changed.
 struct ProfileSpan {
   std::size_t lineStart;
   std::size_t valueStart;
   std::size_t lineEnd;
+  const char *readValue; // in the file's text; null for a header
+  std::int32_t readQuoted;
 };
 
 // One slot of a section's entry index: the hash of a name and the position
@@ -83,7 +87,9 @@ struct ProfileFile {
 
   // 1 when reading had to replace characters that the ANSI code page cannot
   // hold: the records' text is not the file's. Updates are then refused, so
-  // the record never becomes dirty and the file is never written over.
+  // the record never becomes dirty and the file is never written over; but
+  // not for a record kept in its layout, whose write-back copies the file's
+  // own bytes wherever it does not write the caller's text.
   std::int32_t textReplaced;
   // The file's bytes as read, one buffer; for an 8-bit file read without
   // keep-layout the names and values are parsed in place in it.
@@ -103,6 +109,15 @@ struct ProfileFile {
   // The last section answered by index, for listings in constant time.
   std::uint32_t cursorIndex;
   ProfileSection *cursorSection;
+
+  // 1 when the record was read under keep-layout: bytes and spans were kept,
+  // and the writer changes only the lines of what changed.
+  std::int32_t layoutKept;
+  // Where the headers of read sections deleted since stood (their spans'
+  // lineStart), in the order of deletion: their lines are not written.
+  std::size_t *deletedHeaders;
+  std::uint32_t deletedHeaderCount;
+  std::uint32_t deletedHeaderCapacity;
 };
 
 // --- Cache and loading ---

@@ -40,6 +40,9 @@ void ProfileFreeFile(ProfileFile *file);
 // *capacity), and the way back for one no longer needed.
 char *ProfileTakeByteBuffer(std::size_t wanted, std::size_t *capacity);
 void ProfileGiveBackByteBuffer(char *buffer, std::size_t capacity);
+// Remembers where a section read from a file kept in its layout stood, as it
+// is deleted; false when memory ran out (the section must then stay).
+bool ProfileNoteDeletedSection(ProfileFile *file, const ProfileSection *section);
 // Whether text lies in the file's own text (and so is not freed alone).
 bool ProfileIsFileText(const ProfileFile *file, const char *text);
 
@@ -253,3 +256,13 @@ ProfileSection *ProfileAddSection(ProfileFile *file, const char *name);
 ProfileEntry *ProfileSetEntry(const ProfileFile *file, ProfileSection *section, const char *name,
                               const char *value);
 std::int32_t ProfileDeleteSection(ProfileFile *file, const char *name);
+
+// --- Keep-layout write-back (profile_layout_writer.cpp) ---
+// The file's own bytes with only the lines of what changed rewritten, for a
+// record read under keep-layout; false when a write or a conversion failed.
+struct FileReplacement;
+bool ProfilePutKeptLayout(FileReplacement *replacement, const ProfileFile *file);
+// Whether text can go into the record's file as it is set: always, but for a
+// UTF-16 file kept in its layout, only text that converts from the ANSI code
+// page without loss, since its lines are written as UTF-16.
+bool ProfileTextFitsFile(const ProfileFile *file, const char *text);

@@ -83,15 +83,16 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
     return false;
   }
   const std::uint32_t index = reader->entryCount;
-  if (reader->file->keepLayout != 0) {
-    const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
-    reader->spans[index] = {line->start, ProfileByteOffset(reader, line, valueStart), line->end};
-  }
   // The value first: in place, the name's terminator may stand on the '='.
   char *value = KeepText(reader, line, parts.valueStart, parts.valueLength);
   char *name = KeepText(reader, line, parts.nameStart, parts.nameLength);
   if (value == nullptr || name == nullptr) {
     return false;
+  }
+  if (reader->file->keepLayout != 0) {
+    const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
+    reader->spans[index] = {line->start, ProfileByteOffset(reader, line, valueStart), line->end,
+                            value, parts.quoted};
   }
   ProfileEntry &entry = BlockEntries(reader->block)[index];
   entry.name = name;
@@ -212,7 +213,7 @@ std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader)
   } while (!ProfileSplitHeader(line.text, line.length, &nameStart, &nameLength));
   ProfileSpan headerSpan{};
   if (reader->file->keepLayout != 0) {
-    headerSpan = {line.start, ProfileByteOffset(reader, &line, nameStart), line.end};
+    headerSpan = {line.start, ProfileByteOffset(reader, &line, nameStart), line.end, nullptr, 0};
   }
   char *name = KeepText(reader, &line, nameStart, nameLength);
   if (name == nullptr) {

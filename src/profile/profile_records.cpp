@@ -198,6 +198,10 @@ void ProfileFreeSections(ProfileFile *file) {
   }
   std::free(file->sectionSlots);
   file->sectionSlots = nullptr;
+  std::free(file->deletedHeaders);
+  file->deletedHeaders = nullptr;
+  file->deletedHeaderCount = 0;
+  file->deletedHeaderCapacity = 0;
   file->sectionSlotCount = 0;
   file->sectionSlotsUsed = 0;
   file->firstSection = nullptr;
