@@ -107,6 +107,7 @@ struct ProfileFile {
   // values are parsed in place in it.
   char *bytes;
   std::size_t byteCount;
+  std::size_t byteCapacity; // of the allocation holding bytes
   // Where the names and values read from the file live: bytes itself, or a
   // buffer of their own (UTF-16 text converted). Under keep-layout those of
   // lines joined by continuation are copied into apartText.

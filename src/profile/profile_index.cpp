@@ -4,52 +4,13 @@
 // rule of the lists holds; names hash and compare with ASCII letters folded.
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-
-constexpr std::uint64_t ByteLows = 0x0101010101010101ull;
-
-std::uint64_t Load64(const char *p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
-
-std::uint32_t Load32(const char *p) {
-  std::uint32_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
-
-// A-Z become a-z in each of the eight bytes; every other byte stays.
-std::uint64_t FoldWord(std::uint64_t word) {
-  const std::uint64_t low7 = word & (0x7F * ByteLows);
-  const std::uint64_t fromA = low7 + (0x80 - 'A') * ByteLows;
-  const std::uint64_t pastZ = low7 + (0x80 - 'Z' - 1) * ByteLows;
-  const std::uint64_t upper = fromA & ~pastZ & ~word & (0x80 * ByteLows);
-  return word | (upper >> 2);
-}
-
-// The last 1 to 7 bytes as one word: two overlapping loads cover 4 to 7,
-// three picked bytes cover 1 to 3.
-std::uint64_t TailWord(const char *p, std::size_t length) {
-  if (length >= 4) {
-    return Load32(p) | (static_cast<std::uint64_t>(Load32(p + length - 4)) << 32);
-  }
-  const auto byte = [p](std::size_t at) {
-    return static_cast<std::uint64_t>(static_cast<unsigned char>(p[at]));
-  };
-  return byte(0) | (byte(length / 2) << 8) | (byte(length - 1) << 16);
-}
-
-// One word into the hash state: rotated so that earlier words' high bits
-// take part in later products, then multiplied.
-std::uint64_t Mix(std::uint64_t state, std::uint64_t word) {
-  return (((state << 5) | (state >> 59)) ^ word) * 0x517CC1B727220A95ull;
-}
 
 // The slot where a hash starts its probe: the hash scaled to the table.
 std::uint32_t HomeSlot(std::uint32_t hash, std::uint32_t slotCount) {
@@ -84,7 +45,8 @@ void PlaceEntry(ProfileEntrySlot *slots, std::uint32_t slotCount, ProfileEntrySl
 }
 
 bool ResizeEntrySlots(ProfileSection *section, std::uint32_t slotCount) {
-  auto *slots = static_cast<ProfileEntrySlot *>(std::calloc(slotCount, sizeof(ProfileEntrySlot)));
+  auto *slots =
+      static_cast<ProfileEntrySlot *>(FallibleCalloc(slotCount, sizeof(ProfileEntrySlot)));
   if (slots == nullptr) {
     return false;
   }
@@ -110,7 +72,7 @@ void PlaceSection(ProfileSection **slots, std::uint32_t slotCount, ProfileSectio
 }
 
 bool ResizeSectionSlots(ProfileFile *file, std::uint32_t slotCount) {
-  auto *slots = static_cast<ProfileSection **>(std::calloc(slotCount, sizeof(ProfileSection *)));
+  auto *slots = static_cast<ProfileSection **>(FallibleCalloc(slotCount, sizeof(ProfileSection *)));
   if (slots == nullptr) {
     return false;
   }
@@ -155,35 +117,6 @@ void EmptySectionSlot(ProfileFile *file, std::uint32_t gap) {
 
 } // namespace
 
-// The high half of the last product: every byte of the name has reached it.
-std::uint32_t ProfileHashName(const char *name, std::size_t length) {
-  std::uint64_t state = length;
-  const char *p = name;
-  std::size_t left = length;
-  for (; left > 8; p += 8, left -= 8) {
-    state = Mix(state, FoldWord(Load64(p)));
-  }
-  state = Mix(state, left == 0 ? 0 : FoldWord(left == 8 ? Load64(p) : TailWord(p, left)));
-  return static_cast<std::uint32_t>(state >> 32);
-}
-
-bool ProfileSameName(const char *left, const char *right, std::size_t length) {
-  for (; length >= 8; left += 8, right += 8, length -= 8) {
-    if (FoldWord(Load64(left)) != FoldWord(Load64(right))) {
-      return false;
-    }
-  }
-  return length == 0 || FoldWord(TailWord(left, length)) == FoldWord(TailWord(right, length));
-}
-
-ProfileEntry *ProfileEntryAt(const ProfileSection *section, std::uint32_t index) {
-  if (index < section->readEntryCount) {
-    return &section->readEntries[index];
-  }
-  index -= section->readEntryCount;
-  return index < section->addedEntryCount ? section->addedEntries[index] : nullptr;
-}
-
 namespace {
 
 // Puts the entry at a list position into the table unless an earlier entry
@@ -214,7 +147,12 @@ bool EnsureEntryIndex(ProfileSection *section) {
   if (!ResizeEntrySlots(section, RoomyCount(section->entryCount))) {
     return false;
   }
-  for (std::uint32_t i = 0; i < section->entryCount; ++i) {
+  // Names read from the file lie in its padded text.
+  for (std::uint32_t i = 0; i < section->readEntryCount; ++i) {
+    const ProfileEntry &entry = section->readEntries[i];
+    PlaceFirstOfName(section, i, ProfileHashTextName(entry.name, entry.nameLength));
+  }
+  for (std::uint32_t i = section->readEntryCount; i < section->entryCount; ++i) {
     const ProfileEntry *entry = ProfileEntryAt(section, i);
     PlaceFirstOfName(section, i, ProfileHashName(entry->name, entry->nameLength));
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "profile/profile.h"
+#include "profile/profile_names.h"
 
 #include "platform/platform.h"
 
@@ -50,6 +51,10 @@ inline const char *ProfileReadValue(const ProfileFile *file, const ProfileEntry 
 // Between the two, no read name or value may be used.
 void ProfileRestoreFileBytes(ProfileFile *file);
 void ProfileTerminateFileText(ProfileFile *file);
+// A buffer for a file's bytes of at least wanted bytes (its capacity in
+// *capacity), and the way back for one no longer needed.
+char *ProfileTakeByteBuffer(std::size_t wanted, std::size_t *capacity);
+void ProfileGiveBackByteBuffer(char *buffer, std::size_t capacity);
 // Remembers where a section read from a file kept in its layout stood, as it
 // is deleted; false when memory ran out (the section must then stay).
 bool ProfileNoteDeletedSection(ProfileFile *file, const ProfileSection *section);
@@ -64,11 +69,14 @@ inline void ProfileShapeChanged() {
 }
 
 // --- Indexes beside the lists ---
-// Names hash and compare with the ASCII letters folded, nothing else.
-std::uint32_t ProfileHashName(const char *name, std::size_t length);
-bool ProfileSameName(const char *left, const char *right, std::size_t length);
 // The entry at a list position (from 0), or null past the end.
-ProfileEntry *ProfileEntryAt(const ProfileSection *section, std::uint32_t index);
+inline ProfileEntry *ProfileEntryAt(const ProfileSection *section, std::uint32_t index) {
+  if (index < section->readEntryCount) {
+    return &section->readEntries[index];
+  }
+  index -= section->readEntryCount;
+  return index < section->addedEntryCount ? section->addedEntries[index] : nullptr;
+}
 // The first entry (section) of that name, or null. A section's entry index
 // is made at its first lookup.
 ProfileEntry *ProfileIndexedEntry(ProfileSection *section, const char *name, std::size_t length,
@@ -91,11 +99,6 @@ inline bool ProfileIsSpace(char c) {
 }
 // A malloc'ed copy of the first length bytes, NUL-terminated.
 char *ProfileCopyText(const char *text, std::size_t length);
-// Trims white space at both ends in place; answers the trimmed text's start.
-char *ProfileTrim(char *text);
-// Trims, then removes one enclosing pair of matching double or single quotes
-// (setting *quoted to 1), in place; answers the value's start.
-char *ProfilePrepareValue(char *text, std::int32_t *quoted);
 // The value within an already trimmed text: without one enclosing pair of
 // matching double or single quotes, when it has them.
 struct ProfileValueText {
@@ -138,6 +141,10 @@ void ProfileSleepBeforeRetry();
 // Retry waits taken in this process so far: tells a path refused at once from
 // one refused after its open attempts, without timing anything.
 std::uint64_t ProfileRetryWaitsTaken();
+
+// Zero bytes behind a file's text (its bytes read in place, or the text
+// copied out of them), so that a name in it can be read eight bytes at a time.
+constexpr std::size_t ProfileTextPadding = 8;
 
 // A chunk of spans of a file read under keep-layout; the spans follow.
 struct ProfileSpanChunk {
@@ -278,7 +285,8 @@ std::int32_t ProfileDeleteSection(ProfileFile *file, const char *name);
 // --- Keep-layout write-back (profile_layout_writer.cpp) ---
 // The file's own bytes with only the lines of what changed rewritten, for a
 // record read under keep-layout; false when a write or a conversion failed.
-bool ProfilePutKeptLayout(std::FILE *stream, ProfileFile *file);
+struct FileReplacement;
+bool ProfilePutKeptLayout(FileReplacement *replacement, ProfileFile *file);
 // Whether text can go into the record's file as it is set: always, but for a
 // UTF-16 file kept in its layout, only text that converts from the ANSI code
 // page without loss, since its lines are written as UTF-16.

@@ -8,6 +8,9 @@
 // comes back byte for byte. New text goes into a UTF-16 file as UTF-16.
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
+#include "platform/file_access.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -23,7 +26,7 @@ struct LineEnd {
 };
 
 struct LayoutOutput {
-  std::FILE *stream;
+  FileReplacement *replacement;
   const ProfileFile *file;
   const char *bytes; // the file's bytes as read
   char *buffer;      // small pieces, gathered
@@ -105,7 +108,7 @@ LineEnd FileLineEnd(const ProfileFile *file) {
 // --- Output ---
 
 void WriteOut(LayoutOutput *out, const char *bytes, std::size_t length) {
-  if (!out->failed && length > 0 && std::fwrite(bytes, 1, length, out->stream) != length) {
+  if (!out->failed && length > 0 && !WriteFileReplacement(out->replacement, bytes, length)) {
     out->failed = true;
   }
 }
@@ -181,7 +184,7 @@ bool ReserveUnits(LayoutOutput *out, std::size_t wanted) {
   if (wanted <= out->unitCapacity) {
     return true;
   }
-  auto *grown = static_cast<WCHAR *>(std::realloc(out->units, wanted * sizeof(WCHAR)));
+  auto *grown = static_cast<WCHAR *>(FallibleRealloc(out->units, wanted * sizeof(WCHAR)));
   if (grown == nullptr) {
     return false;
   }
@@ -360,7 +363,7 @@ std::size_t *SortedDeletedHeaders(const ProfileFile *file, bool *failed) {
   if (count == 0) {
     return nullptr;
   }
-  auto *sorted = static_cast<std::size_t *>(std::malloc(count * sizeof(std::size_t)));
+  auto *sorted = static_cast<std::size_t *>(FallibleMalloc(count * sizeof(std::size_t)));
   if (sorted == nullptr) {
     *failed = true;
     return nullptr;
@@ -426,12 +429,12 @@ template <typename Put> void ForEachTerminator(ProfileFile *file, Put put) {
   }
 }
 
-bool PutKeptLayout(std::FILE *stream, const ProfileFile *file) {
+bool PutKeptLayout(FileReplacement *replacement, const ProfileFile *file) {
   LayoutOutput out{};
-  out.stream = stream;
+  out.replacement = replacement;
   out.file = file;
   out.bytes = file->bytes != nullptr ? file->bytes : "";
-  out.buffer = static_cast<char *>(std::malloc(BufferSize));
+  out.buffer = static_cast<char *>(FallibleMalloc(BufferSize));
   out.atLineStart = true;
   out.newLineEnd = FileLineEnd(file);
   bool failed = out.buffer == nullptr;
@@ -467,9 +470,9 @@ void ProfileTerminateFileText(ProfileFile *file) {
 
 // The file's bytes are put back as read for the write (the read names and
 // values are not used meanwhile), and ended again afterwards.
-bool ProfilePutKeptLayout(std::FILE *stream, ProfileFile *file) {
+bool ProfilePutKeptLayout(FileReplacement *replacement, ProfileFile *file) {
   ProfileRestoreFileBytes(file);
-  const bool written = PutKeptLayout(stream, file);
+  const bool written = PutKeptLayout(replacement, file);
   ProfileTerminateFileText(file);
   return written;
 }
@@ -491,7 +494,7 @@ bool ProfileNoteDeletedSection(ProfileFile *file, const ProfileSection *section)
     const std::uint32_t capacity =
         file->deletedHeaderCapacity == 0 ? 8 : file->deletedHeaderCapacity * 2;
     auto *grown = static_cast<std::size_t *>(
-        std::realloc(file->deletedHeaders, capacity * sizeof(std::size_t)));
+        FallibleRealloc(file->deletedHeaders, capacity * sizeof(std::size_t)));
     if (grown == nullptr) {
       return false;
     }

@@ -1,9 +1,11 @@
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
 #include "platform/file_access.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -32,10 +34,33 @@ std::FILE *OpenWithRetries(const char *path, bool *readable) {
   return nullptr;
 }
 
+// The largest single read: large enough that a read's own cost is nothing
+// beside copying its bytes, small enough that no call is asked for an
+// unbounded count.
+constexpr std::size_t ReadBlockSize = std::size_t{1} << 20;
+
+// Reads into buffer from *read on until it holds wanted bytes or the file
+// ends; false when the file could not be read.
+bool ReadUpTo(std::FILE *stream, char *buffer, std::size_t wanted, std::size_t *read) {
+  while (*read < wanted) {
+    const std::size_t block = wanted - *read < ReadBlockSize ? wanted - *read : ReadBlockSize;
+    bool failed = false;
+    const std::size_t count = ReadFileBlock(stream, buffer + *read, block, &failed);
+    *read += count;
+    if (failed) {
+      return false;
+    }
+    if (count < block) {
+      return true; // the end of the file
+    }
+  }
+  return true;
+}
+
 // The whole file in one buffer with a spare byte behind it. The size is
 // taken first, but the file may have grown or shrunk since: it is read to its
 // end whatever it holds then.
-bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count) {
+bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count, std::size_t *capacity) {
   *bytes = nullptr;
   *count = 0;
   // Read straight into the buffer, without the stream's own.
@@ -47,23 +72,28 @@ bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count) {
   }
   // One byte more than the size, to learn whether the file grew.
   std::size_t wanted = static_cast<std::size_t>(size) + 1;
-  char *buffer = static_cast<char *>(std::malloc(wanted + 1));
-  std::size_t read = buffer == nullptr ? 0 : std::fread(buffer, 1, wanted, stream);
-  while (buffer != nullptr && read == wanted) {
+  char *buffer = ProfileTakeByteBuffer(wanted + 1 + ProfileTextPadding, capacity);
+  std::size_t read = 0;
+  bool readable = buffer != nullptr && ReadUpTo(stream, buffer, wanted, &read);
+  while (readable && read == wanted) {
     wanted = wanted * 2 + 4096;
-    char *grown = static_cast<char *>(std::realloc(buffer, wanted + 1));
-    if (grown == nullptr || wanted > SIZE_MAX / 4) {
-      std::free(grown == nullptr ? buffer : grown);
-      return false;
+    char *grown =
+        wanted > SIZE_MAX / 4
+            ? nullptr
+            : static_cast<char *>(FallibleRealloc(buffer, wanted + 1 + ProfileTextPadding));
+    if (grown == nullptr) {
+      readable = false;
+      break;
     }
     buffer = grown;
-    read += std::fread(buffer + read, 1, wanted - read, stream);
+    *capacity = wanted + 1 + ProfileTextPadding;
+    readable = ReadUpTo(stream, buffer, wanted, &read);
   }
-  if (buffer == nullptr || std::ferror(stream) != 0) {
+  if (!readable) {
     std::free(buffer);
     return false;
   }
-  buffer[read] = '\0';
+  std::memset(buffer + read, 0, 1 + ProfileTextPadding);
   *bytes = buffer;
   *count = read;
   return true;
@@ -80,7 +110,7 @@ bool ProfileLoadFile(ProfileFile *file) {
   if (stream == nullptr) {
     return readable;
   }
-  const bool read = ReadWholeFile(stream, &file->bytes, &file->byteCount);
+  const bool read = ReadWholeFile(stream, &file->bytes, &file->byteCount, &file->byteCapacity);
   std::fclose(stream);
   const auto *bytes = reinterpret_cast<const unsigned char *>(file->bytes);
   file->utf16 = read && file->byteCount >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE ? 1 : 0;
@@ -94,9 +124,10 @@ bool ProfileLoadFile(ProfileFile *file) {
   }
   if (file->text != file->bytes && file->keepLayout == 0) {
     // The converted text is all that is read from these bytes.
-    std::free(file->bytes);
+    ProfileGiveBackByteBuffer(file->bytes, file->byteCapacity);
     file->bytes = nullptr;
     file->byteCount = 0;
+    file->byteCapacity = 0;
   }
   return true;
 }

@@ -1,5 +1,7 @@
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -32,7 +34,11 @@ bool ReserveApartText(ProfileReader *reader, std::size_t length) {
   ProfileFile *file = reader->file;
   if (file->apartText == nullptr) {
     file->apartTextSize = file->byteCount + 2;
-    file->apartText = static_cast<char *>(std::malloc(file->apartTextSize));
+    file->apartText = static_cast<char *>(FallibleMalloc(file->apartTextSize + ProfileTextPadding));
+    if (file->apartText == nullptr) {
+      return false;
+    }
+    std::memset(file->apartText + file->apartTextSize, 0, ProfileTextPadding);
   }
   return file->apartText != nullptr && file->apartTextSize - reader->apartUsed >= length + 1;
 }
@@ -83,7 +89,7 @@ bool ReserveEntry(ProfileReader *reader) {
   const std::size_t capacity =
       reader->block == nullptr ? (guess < 4096 ? guess : 4096) : std::size_t{count} * 2;
   auto *block = static_cast<ProfileSection *>(
-      std::realloc(reader->block, sizeof(ProfileSection) + capacity * sizeof(ProfileEntry)));
+      FallibleRealloc(reader->block, sizeof(ProfileSection) + capacity * sizeof(ProfileEntry)));
   if (block != nullptr) {
     reader->block = block;
   }
@@ -114,7 +120,7 @@ bool GrowSpans(ProfileReader *reader, std::uint32_t index) {
   ProfileSpanChunk *head = file->spanChunks;
   const bool alone = head != nullptr && reader->sectionSpans == ChunkSpans(head);
   auto *chunk =
-      static_cast<ProfileSpanChunk *>(alone ? std::realloc(head, size) : std::malloc(size));
+      static_cast<ProfileSpanChunk *>(alone ? FallibleRealloc(head, size) : FallibleMalloc(size));
   if (chunk == nullptr) {
     reader->failed = true;
     return false;
@@ -140,7 +146,7 @@ ProfileSpan *ShrinkSpans(ProfileReader *reader, std::uint32_t count) {
     return reader->sectionSpans;
   }
   auto *shrunk = static_cast<ProfileSpanChunk *>(
-      std::realloc(head, sizeof(ProfileSpanChunk) + count * sizeof(ProfileSpan)));
+      FallibleRealloc(head, sizeof(ProfileSpanChunk) + count * sizeof(ProfileSpan)));
   if (shrunk != nullptr) {
     reader->file->spanChunks = shrunk;
     reader->spanRoom = count;
@@ -208,7 +214,7 @@ ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameL
   const std::uint32_t count = reader->entryCount;
   const bool spans = reader->file->keepLayout != 0;
   const std::size_t size = sizeof(ProfileSection) + count * sizeof(ProfileEntry);
-  auto *section = static_cast<ProfileSection *>(std::realloc(reader->block, size));
+  auto *section = static_cast<ProfileSection *>(FallibleRealloc(reader->block, size));
   if (section == nullptr) {
     reader->failed = true;
     return nullptr;

@@ -4,6 +4,32 @@
 
 namespace {
 
+// memcpy for the short names and values most files hold: fixed-size moves
+// that overlap, instead of a call for a dozen bytes.
+inline void CopyBytes(char *to, const char *from, std::size_t length) {
+  if (length >= 8 && length <= 16) {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + length - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + length - 8, &tail, 8);
+  } else if (length >= 4 && length < 8) {
+    std::uint32_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + length - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + length - 4, &tail, 4);
+  } else if (length < 4) {
+    for (std::size_t i = 0; i < length; ++i) {
+      to[i] = from[i];
+    }
+  } else {
+    std::memcpy(to, from, length);
+  }
+}
+
 // Stores the text, inside double quotes when quoted, as one terminated
 // text: at most size - 1 bytes and a zero byte. Size 0 (or no buffer) stores
 // nothing and answers the length.
@@ -18,7 +44,7 @@ std::uint32_t StoreText(const char *text, bool quoted, char *buffer, std::uint32
     buffer[stored++] = '"';
   }
   const std::size_t taken = length < room - stored ? length : room - stored;
-  std::memcpy(buffer + stored, text, taken);
+  CopyBytes(buffer + stored, text, taken);
   stored += taken;
   if (quoted && stored < room) {
     buffer[stored++] = '"';
@@ -62,7 +88,7 @@ std::uint32_t StoreName(const Record *record, char *buffer, std::uint32_t size) 
   const std::uint32_t length = record->nameLength;
   const std::uint32_t copied = size < length ? size : length;
   if (copied != 0 && buffer != nullptr) {
-    std::memcpy(buffer, record->name, copied);
+    CopyBytes(buffer, record->name, copied);
   }
   return length;
 }
@@ -78,15 +104,16 @@ struct LastLookup {
 };
 LastLookup lastLookup = {0, nullptr, nullptr, nullptr};
 
-template <typename Record> bool Names(const Record *record, const char *name) {
-  return std::strlen(name) == record->nameLength &&
-         ProfileSameName(record->name, name, record->nameLength);
+template <typename Record> bool Names(const Record *record, const char *name, std::size_t length) {
+  return length == record->nameLength && ProfileSameName(record->name, name, length);
 }
 
 const ProfileEntry *RememberedValue(const ProfileFile *file, const char *section,
-                                    const char *entry) {
+                                    std::size_t sectionLength, const char *entry,
+                                    std::size_t entryLength) {
   if (lastLookup.file != file || lastLookup.generation != profileGeneration ||
-      !Names(lastLookup.entry, entry) || !Names(lastLookup.section, section)) {
+      !Names(lastLookup.entry, entry, entryLength) ||
+      !Names(lastLookup.section, section, sectionLength)) {
     return nullptr;
   }
   return lastLookup.entry;
@@ -116,21 +143,26 @@ std::uint32_t ProfileGetString(const char *section, const char *entry, const cha
   if (IsEmpty(section)) {
     return StoreNameList(file->firstSection, buffer, size);
   }
-  if (!IsEmpty(entry)) {
-    const ProfileEntry *remembered = RememberedValue(file, section, entry);
+  const std::size_t sectionLength = std::strlen(section);
+  const std::size_t entryLength = entry == nullptr ? 0 : std::strlen(entry);
+  if (entryLength != 0) {
+    const ProfileEntry *remembered =
+        RememberedValue(file, section, sectionLength, entry, entryLength);
     if (remembered != nullptr) {
       return StoreText(remembered->value, file->returnQuotes != 0 && remembered->quoted == 1,
                        buffer, size);
     }
   }
-  ProfileSection *found = ProfileFindSectionIn(file, section);
+  ProfileSection *found =
+      ProfileIndexedSection(file, section, sectionLength, ProfileHashName(section, sectionLength));
   if (found == nullptr) {
     return StoreDefault(defaultText, buffer, size);
   }
-  if (IsEmpty(entry)) {
+  if (entryLength == 0) {
     return StoreNameList(found->firstEntry, buffer, size);
   }
-  const ProfileEntry *value = ProfileFindEntry(found, entry);
+  const ProfileEntry *value =
+      ProfileIndexedEntry(found, entry, entryLength, ProfileHashName(entry, entryLength));
   if (value == nullptr) {
     return StoreDefault(defaultText, buffer, size);
   }

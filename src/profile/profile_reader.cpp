@@ -4,7 +4,10 @@
 // 16-bit units and converted line by line. Lines of any length are read whole.
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
+
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,7 +22,7 @@ template <typename Item> bool Reserve(Item **buffer, std::size_t *capacity, std:
   while (grown < wanted) {
     grown *= 2;
   }
-  auto *items = static_cast<Item *>(std::realloc(*buffer, grown * sizeof(Item)));
+  auto *items = static_cast<Item *>(FallibleRealloc(*buffer, grown * sizeof(Item)));
   if (items == nullptr) {
     return false;
   }
@@ -223,9 +226,16 @@ bool ProfileReaderStart(ProfileReader *reader, ProfileFile *file) {
     return true;
   }
   // Converted UTF-16 text takes at most 3 bytes per unit.
+  if (file->byteCount > SIZE_MAX / 4) {
+    return false;
+  }
   file->textSize = file->byteCount * 3 + 2;
-  file->text = static_cast<char *>(std::malloc(file->textSize));
-  return file->text != nullptr;
+  file->text = static_cast<char *>(FallibleMalloc(file->textSize + ProfileTextPadding));
+  if (file->text == nullptr) {
+    return false;
+  }
+  std::memset(file->text + file->textSize, 0, ProfileTextPadding);
+  return true;
 }
 
 void ProfileReaderEnd(ProfileReader *reader) {

@@ -1,5 +1,7 @@
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -40,7 +42,39 @@ bool GrowAddedEntries(ProfileSection *section) {
   return true;
 }
 
+// The bytes buffer of the file freed last, kept for the next file read: a
+// file released and read again (a key destroyed, a mode changed) then reads
+// into memory already at hand.
+char *spareBuffer = nullptr;
+std::size_t spareCapacity = 0;
+constexpr std::size_t SpareLimit = std::size_t{8} << 20;
+
 } // namespace
+
+char *ProfileTakeByteBuffer(std::size_t wanted, std::size_t *capacity) {
+  if (spareBuffer != nullptr && spareCapacity >= wanted && spareCapacity / 4 <= wanted) {
+    char *buffer = spareBuffer;
+    *capacity = spareCapacity;
+    spareBuffer = nullptr;
+    spareCapacity = 0;
+    return buffer;
+  }
+  *capacity = wanted;
+  return static_cast<char *>(FallibleMalloc(wanted));
+}
+
+void ProfileGiveBackByteBuffer(char *buffer, std::size_t capacity) {
+  if (buffer == nullptr) {
+    return;
+  }
+  if (capacity > SpareLimit) {
+    std::free(buffer);
+    return;
+  }
+  std::free(spareBuffer);
+  spareBuffer = buffer;
+  spareCapacity = capacity;
+}
 
 std::uint64_t profileGeneration = 0;
 
@@ -194,11 +228,12 @@ void ProfileFreeText(ProfileFile *file) {
   std::free(file->apartText);
   file->apartText = nullptr;
   file->apartTextSize = 0;
-  std::free(file->bytes);
+  ProfileGiveBackByteBuffer(file->bytes, file->byteCapacity);
   file->text = nullptr;
   file->textSize = 0;
   file->bytes = nullptr;
   file->byteCount = 0;
+  file->byteCapacity = 0;
 }
 
 void ProfileFreeFile(ProfileFile *file) {

@@ -5,29 +5,12 @@
 
 char *ProfileCopyText(const char *text, std::size_t length) {
   auto *copy = static_cast<char *>(std::malloc(length + 1));
+  if (copy == nullptr) {
+    return nullptr;
+  }
   std::memcpy(copy, text, length);
   copy[length] = '\0';
   return copy;
-}
-
-char *ProfileTrim(char *text) {
-  while (ProfileIsSpace(*text)) {
-    ++text;
-  }
-  std::size_t length = std::strlen(text);
-  while (length > 0 && ProfileIsSpace(text[length - 1])) {
-    --length;
-  }
-  text[length] = '\0';
-  return text;
-}
-
-char *ProfilePrepareValue(char *text, std::int32_t *quoted) {
-  char *value = ProfileTrim(text);
-  const ProfileValueText prepared = ProfileUnquote(value, std::strlen(value));
-  value[prepared.start + prepared.length] = '\0';
-  *quoted = prepared.quoted;
-  return value + prepared.start;
 }
 
 namespace {

@@ -63,6 +63,39 @@ std::string PoolName(Random &random, const char *const *pool, std::uint32_t pool
   return name;
 }
 
+// Names compare as _stricmp does (ASCII letters folded, every other byte as
+// it is, the bytes around the letters included), hash alike when they
+// compare alike, and hash the same read whole-word from a padded text.
+TEST_F(ProfileIndex, NamesCompareAndHashWithOnlyAsciiLettersFolded) {
+  static const unsigned char edges[] = {'@',  'A', 'Z',  '[',         '`',        'a',
+                                        'z',  '{', 0xC1, 0xE1,        0x80,       0xFF,
+                                        0x01, ' ', '0',  0x41 | 0x80, 0x5A | 0x80};
+  Random random(3);
+  for (int round = 0; round < 20000; ++round) {
+    const std::uint32_t length = 1 + random.Below(24);
+    std::string left;
+    for (std::uint32_t i = 0; i < length; ++i) {
+      left += static_cast<char>(edges[random.Below(sizeof edges)]);
+    }
+    std::string right = left;
+    // Sometimes a letter in the other case, sometimes another byte.
+    const std::uint32_t at = random.Below(length);
+    const char c = right[at];
+    if (random.Below(2) == 0 && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+      right[at] = static_cast<char>(c ^ 0x20);
+    } else if (random.Below(2) == 0) {
+      right[at] = static_cast<char>(edges[random.Below(sizeof edges)]);
+    }
+    const bool same = _stricmp(left.c_str(), right.c_str()) == 0;
+    ASSERT_EQ(ProfileSameName(left.data(), right.data(), length), same) << left << " / " << right;
+    if (same) {
+      ASSERT_EQ(ProfileHashName(left.data(), length), ProfileHashName(right.data(), length));
+    }
+    const std::string padded = left + std::string(ProfileTextPadding, '\x5A');
+    ASSERT_EQ(ProfileHashTextName(padded.data(), length), ProfileHashName(left.data(), length));
+  }
+}
+
 TEST_F(ProfileIndex, DeletingTheFirstOfDuplicateSectionsLetsTheNextOneTakeItsPlace) {
   const std::string file =
       MakeFile("dup.ini", "[A]\nk=1\n[b]\nx=1\n[a]\nk=2\n[B]\nx=2\n[A]\nk=3\n");

@@ -30,6 +30,15 @@ std::mutex &RegistryLock();
 // connection must not cross a fork). A failed open is retried at the next call.
 LONG Connect(sqlite3 *&connection);
 
+// sqlite3_step, and sqlite3_exec without a callback: every statement and
+// script of the registry runs through these, so that a test can fail any one.
+int StepStatement(sqlite3_stmt *statement);
+int RunScript(sqlite3 *connection, const char *sql);
+
+// Closes the connection, which rolls back whatever it had open; the next call
+// opens the database anew. The caller holds the registry lock.
+void Disconnect();
+
 // The Win32 error for an SQLite result code.
 LONG ErrorFromSqlite(int result);
 
@@ -56,8 +65,15 @@ private:
 // Runs a statement to its end: ERROR_SUCCESS or the error.
 LONG Run(Statement &statement);
 
+// True while a batch of writes (registry_admin.h) holds the connection's
+// transaction open.
+bool &RegistryBatchOpen();
+
 // A write transaction that takes the write lock at once (waiting while another
-// process holds it), rolled back unless committed.
+// process holds it), rolled back unless committed. Inside a batch it is a
+// savepoint of the batch's transaction; a batch whose transaction has ended
+// (SQLite rolls back by itself on some errors) answers ERROR_REGISTRY_IO_FAILED
+// rather than writing outside it.
 class Transaction {
 public:
   explicit Transaction(sqlite3 *connection) : connection(connection) {}
@@ -71,6 +87,7 @@ public:
 private:
   sqlite3 *connection;
   bool open = false;
+  bool nested = false;
 };
 
 } // namespace posix_registry
