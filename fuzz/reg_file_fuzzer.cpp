@@ -3,7 +3,8 @@
 // line inside the file; and when every key of an accepted file is named
 // once and holds each value once, with nothing to delete, writing those keys
 // in the 5.00 format and reading that back gives the very same keys, values,
-// types and data, and writing them again gives the very same bytes.
+// types and data (a string without its NUL gains one), and writing them
+// again gives the very same bytes.
 #include "platform/posix/registry_names.h"
 #include "reg_file.h"
 
@@ -60,6 +61,18 @@ bool AsExport(const std::vector<RegFileKey> &keys, std::vector<RegFileExportKey>
   return true;
 }
 
+// What a value's data reads back as: a REG_SZ without its terminating NUL
+// is written as "text", as the library stores text, and "text" reads back
+// with the NUL.
+std::string DataReadBack(const TypedValue &value) {
+  const std::size_t nul = value.data.find('\0');
+  if (value.type == REG_SZ && nul == std::string::npos) {
+    return value.data + '\0';
+  }
+  return value.data;
+}
+
+// Whether right is left written and read back.
 bool SameKeys(const std::vector<RegFileExportKey> &left,
               const std::vector<RegFileExportKey> &right) {
   if (left.size() != right.size()) {
@@ -72,7 +85,7 @@ bool SameKeys(const std::vector<RegFileExportKey> &left,
     for (std::size_t v = 0; v < left[k].values.size(); ++v) {
       const TypedValue &a = left[k].values[v];
       const TypedValue &b = right[k].values[v];
-      if (a.name != b.name || a.type != b.type || a.data != b.data) {
+      if (a.name != b.name || a.type != b.type || DataReadBack(a) != b.data) {
         return false;
       }
     }

@@ -169,6 +169,33 @@ TEST(RegFileWrite, ValuesAsTheRegistryEditorWritesThem) {
                 "\r\n");
 }
 
+// A string given as hex without its NUL, such as the library stores, is
+// exported as "text"; read again it has its NUL, and exports the same.
+TEST(RegFileWrite, AStringWithoutItsNulExportsAsTextAndReadsBackWithIt) {
+  for (const char *file : {"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\k]\r\n\"e\"=Hex(1):25,\r\n",
+                           "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\k]\r\n\"e\"=hex(1):\r\n"}) {
+    const std::vector<RegFileKey> keys = Parsed(file);
+    ASSERT_EQ(keys.size(), 1u);
+    ASSERT_EQ(keys[0].values.size(), 1u);
+    const RegFileValue &value = keys[0].values[0];
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
+    const std::string text = value.data;
+    std::string bytes;
+    std::string problem;
+    ASSERT_TRUE(RenderRegFile({{"HKEY_CURRENT_USER\\k", {{"e", REG_SZ, text}}}}, bytes, problem));
+    const std::vector<RegFileKey> again = Parsed(bytes);
+    ASSERT_EQ(again.size(), 1u);
+    ASSERT_EQ(again[0].values.size(), 1u);
+    EXPECT_EQ(again[0].values[0].type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(again[0].values[0].data, text + std::string(1, '\0'));
+    std::string rewritten;
+    ASSERT_TRUE(RenderRegFile({{"HKEY_CURRENT_USER\\k", {{"e", REG_SZ, again[0].values[0].data}}}},
+                              rewritten, problem));
+    EXPECT_EQ(rewritten, bytes);
+    EXPECT_EQ(Rendered({{"e", REG_SZ, text}}), "\"e\"=\"" + text + "\"\r\n\r\n");
+  }
+}
+
 // A key made by the tests' .reg file, removed before and after.
 class RegFileRoundTrip : public SettingsctlTest {
 protected:
