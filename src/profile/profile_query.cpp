@@ -22,8 +22,11 @@ inline void CopyBytes(char *to, const char *from, std::size_t length) {
     std::memcpy(to, &head, 4);
     std::memcpy(to + length - 4, &tail, 4);
   } else if (length < 4) {
-    for (std::size_t i = 0; i < length; ++i) {
-      to[i] = from[i];
+    if (length > 0) {
+      // First, middle and last cover 1 to 3 bytes.
+      to[0] = from[0];
+      to[length / 2] = from[length / 2];
+      to[length - 1] = from[length - 1];
     }
   } else {
     std::memcpy(to, from, length);
