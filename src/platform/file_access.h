@@ -9,6 +9,7 @@
 // link loop, no permission, a name the file system rejects) stays as it is.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 enum class ReadOpenResult {
@@ -20,6 +21,10 @@ enum class ReadOpenResult {
 };
 
 ReadOpenResult OpenRegularFileForReading(const char *path, std::FILE **stream);
+
+// Reads up to size bytes of an opened file into buffer: the count read, 0 at
+// its end. *failed becomes true when the file could not be read.
+std::size_t ReadFileBlock(std::FILE *stream, void *buffer, std::size_t size, bool *failed);
 
 // 0 when both paths are the same text under the file system's case rules:
 // ASCII letters fold on Windows, nothing folds on Linux.
@@ -33,16 +38,21 @@ void AllowUnnamedTemporaryFiles(bool allowed);
 // One replacement of a file: BeginFileReplacement follows a symbolic link at
 // path to the file it names, and creates a new temporary file exclusively in
 // that file's directory; null when it cannot. The caller writes the new
-// contents to FileReplacementStream, calls FinishFileReplacementWrite
-// (flush to disk and close; false if any of it failed), then
-// CommitFileReplacement (puts the temporary file in the target's place in one
-// step, keeping the target's permissions; false if it could not), and always
-// EndFileReplacement, which removes the temporary file unless it was
-// committed. A commit also removes the temporary files of the same target
-// that writers which are gone (killed, crashed) left behind.
+// contents with WriteFileReplacement, in blocks (false when a block could not
+// be written whole), calls FinishFileReplacementWrite (flush to disk and
+// close; false if any of it or any write failed), then CommitFileReplacement
+// (puts the temporary file in the target's place in one step, keeping the
+// target's permissions, and then the folder's new entry on the disk; false
+// if it could not), and always EndFileReplacement, which removes the
+// temporary file unless it was committed. A commit also removes the
+// temporary files of the same target that writers which are gone (killed,
+// crashed) left behind.
 //
 // On failure, *retryable (when given) tells whether another attempt may
-// succeed later; a commit that failed that way may be tried again.
+// succeed later; a commit that failed that way may be tried again. A commit
+// whose folder could not be put on the disk has replaced the target all the
+// same: it answers false (the new contents may not survive a crash), not
+// retryable.
 //
 // The temporary file's longer path never makes a replacement fail where the
 // target itself could be written: Linux forms no path longer than the
@@ -50,7 +60,7 @@ void AllowUnnamedTemporaryFiles(bool allowed);
 struct FileReplacement;
 
 FileReplacement *BeginFileReplacement(const char *path, bool *retryable = nullptr);
-std::FILE *FileReplacementStream(FileReplacement *replacement);
+bool WriteFileReplacement(FileReplacement *replacement, const void *bytes, std::size_t size);
 bool FinishFileReplacementWrite(FileReplacement *replacement);
 bool CommitFileReplacement(FileReplacement *replacement, bool *retryable = nullptr);
 void EndFileReplacement(FileReplacement *replacement);

@@ -4,6 +4,8 @@
 // rule of the lists holds; names hash and compare with ASCII letters folded.
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +32,8 @@ void PlaceEntry(ProfileEntrySlot *slots, std::uint32_t slotCount, ProfileEntrySl
 }
 
 bool ResizeEntrySlots(ProfileSection *section, std::uint32_t slotCount) {
-  auto *slots = static_cast<ProfileEntrySlot *>(std::calloc(slotCount, sizeof(ProfileEntrySlot)));
+  auto *slots =
+      static_cast<ProfileEntrySlot *>(FallibleCalloc(slotCount, sizeof(ProfileEntrySlot)));
   if (slots == nullptr) {
     return false;
   }
@@ -56,7 +59,7 @@ void PlaceSection(ProfileSection **slots, std::uint32_t slotCount, ProfileSectio
 }
 
 bool ResizeSectionSlots(ProfileFile *file, std::uint32_t slotCount) {
-  auto *slots = static_cast<ProfileSection **>(std::calloc(slotCount, sizeof(ProfileSection *)));
+  auto *slots = static_cast<ProfileSection **>(FallibleCalloc(slotCount, sizeof(ProfileSection *)));
   if (slots == nullptr) {
     return false;
   }

@@ -1,5 +1,6 @@
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
 #include "platform/file_access.h"
 
 #include <cstdint>
@@ -33,6 +34,29 @@ std::FILE *OpenWithRetries(const char *path, bool *readable) {
   return nullptr;
 }
 
+// The largest single read: large enough that a read's own cost is nothing
+// beside copying its bytes, small enough that no call is asked for an
+// unbounded count.
+constexpr std::size_t ReadBlockSize = std::size_t{1} << 20;
+
+// Reads into buffer from *read on until it holds wanted bytes or the file
+// ends; false when the file could not be read.
+bool ReadUpTo(std::FILE *stream, char *buffer, std::size_t wanted, std::size_t *read) {
+  while (*read < wanted) {
+    const std::size_t block = wanted - *read < ReadBlockSize ? wanted - *read : ReadBlockSize;
+    bool failed = false;
+    const std::size_t count = ReadFileBlock(stream, buffer + *read, block, &failed);
+    *read += count;
+    if (failed) {
+      return false;
+    }
+    if (count < block) {
+      return true; // the end of the file
+    }
+  }
+  return true;
+}
+
 // The whole file in one buffer with a spare byte behind it. The size is
 // taken first, but the file may have grown or shrunk since: it is read to its
 // end whatever it holds then.
@@ -49,19 +73,23 @@ bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count, std::siz
   // One byte more than the size, to learn whether the file grew.
   std::size_t wanted = static_cast<std::size_t>(size) + 1;
   char *buffer = ProfileTakeByteBuffer(wanted + 1 + ProfileTextPadding, capacity);
-  std::size_t read = buffer == nullptr ? 0 : std::fread(buffer, 1, wanted, stream);
-  while (buffer != nullptr && read == wanted) {
+  std::size_t read = 0;
+  bool readable = buffer != nullptr && ReadUpTo(stream, buffer, wanted, &read);
+  while (readable && read == wanted) {
     wanted = wanted * 2 + 4096;
-    char *grown = static_cast<char *>(std::realloc(buffer, wanted + 1 + ProfileTextPadding));
-    if (grown == nullptr || wanted > SIZE_MAX / 4) {
-      std::free(grown == nullptr ? buffer : grown);
-      return false;
+    char *grown =
+        wanted > SIZE_MAX / 4
+            ? nullptr
+            : static_cast<char *>(FallibleRealloc(buffer, wanted + 1 + ProfileTextPadding));
+    if (grown == nullptr) {
+      readable = false;
+      break;
     }
     buffer = grown;
     *capacity = wanted + 1 + ProfileTextPadding;
-    read += std::fread(buffer + read, 1, wanted - read, stream);
+    readable = ReadUpTo(stream, buffer, wanted, &read);
   }
-  if (buffer == nullptr || std::ferror(stream) != 0) {
+  if (!readable) {
     std::free(buffer);
     return false;
   }

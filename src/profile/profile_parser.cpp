@@ -1,5 +1,7 @@
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -57,11 +59,10 @@ bool ReserveEntry(ProfileReader *reader) {
   const std::size_t capacity =
       reader->block == nullptr ? (guess < 4096 ? guess : 4096) : std::size_t{count} * 2;
   auto *block = static_cast<ProfileSection *>(
-      std::realloc(reader->block, sizeof(ProfileSection) + capacity * sizeof(ProfileEntry)));
-  auto *spans =
-      reader->file->keepLayout == 0
-          ? nullptr
-          : static_cast<ProfileSpan *>(std::realloc(reader->spans, capacity * sizeof(ProfileSpan)));
+      FallibleRealloc(reader->block, sizeof(ProfileSection) + capacity * sizeof(ProfileEntry)));
+  auto *spans = reader->file->keepLayout == 0 ? nullptr
+                                              : static_cast<ProfileSpan *>(FallibleRealloc(
+                                                    reader->spans, capacity * sizeof(ProfileSpan)));
   if (block != nullptr) {
     reader->block = block;
   }
@@ -109,7 +110,7 @@ ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameL
   const bool spans = reader->file->keepLayout != 0;
   const std::size_t size = sizeof(ProfileSection) + count * sizeof(ProfileEntry) +
                            (spans ? count * sizeof(ProfileSpan) : 0);
-  auto *section = static_cast<ProfileSection *>(std::realloc(reader->block, size));
+  auto *section = static_cast<ProfileSection *>(FallibleRealloc(reader->block, size));
   if (section == nullptr) {
     reader->failed = true;
     return nullptr;

@@ -4,6 +4,8 @@
 // 16-bit units and converted line by line. Lines of any length are read whole.
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
+
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -20,7 +22,7 @@ template <typename Item> bool Reserve(Item **buffer, std::size_t *capacity, std:
   while (grown < wanted) {
     grown *= 2;
   }
-  auto *items = static_cast<Item *>(std::realloc(*buffer, grown * sizeof(Item)));
+  auto *items = static_cast<Item *>(FallibleRealloc(*buffer, grown * sizeof(Item)));
   if (items == nullptr) {
     return false;
   }
@@ -223,7 +225,7 @@ bool ProfileReaderStart(ProfileReader *reader, ProfileFile *file) {
     return false;
   }
   file->textSize = file->byteCount * (file->utf16 != 0 ? 3 : 2) + 2;
-  file->text = static_cast<char *>(std::malloc(file->textSize + ProfileTextPadding));
+  file->text = static_cast<char *>(FallibleMalloc(file->textSize + ProfileTextPadding));
   if (file->text == nullptr) {
     return false;
   }

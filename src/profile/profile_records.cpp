@@ -1,5 +1,7 @@
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -52,7 +54,7 @@ char *ProfileTakeByteBuffer(std::size_t wanted, std::size_t *capacity) {
     return buffer;
   }
   *capacity = wanted;
-  return static_cast<char *>(std::malloc(wanted));
+  return static_cast<char *>(FallibleMalloc(wanted));
 }
 
 void ProfileGiveBackByteBuffer(char *buffer, std::size_t capacity) {

@@ -1,5 +1,6 @@
 #include "profile/profile_internal.h"
 
+#include "platform/fault_injection.h"
 #include "platform/file_access.h"
 
 #include <cstdlib>
@@ -7,11 +8,12 @@
 
 namespace {
 
+// The text of the file gathers in one buffer and goes to the temporary file
+// in blocks of its size: one write of the seam per block.
 constexpr std::size_t OutputBufferSize = 65536;
 
-// The text of the file gathered into a buffer and written in large pieces.
 struct Output {
-  std::FILE *stream;
+  FileReplacement *replacement;
   char *buffer;
   std::size_t used;
   bool failed;
@@ -19,7 +21,7 @@ struct Output {
 
 void Flush(Output *out) {
   if (!out->failed && out->used > 0 &&
-      std::fwrite(out->buffer, 1, out->used, out->stream) != out->used) {
+      !WriteFileReplacement(out->replacement, out->buffer, out->used)) {
     out->failed = true;
   }
   out->used = 0;
@@ -81,10 +83,8 @@ void PutEntry(Output *out, const ProfileFile *file, const ProfileEntry *entry) {
 
 // The file's text, in the layout the records make: each section's header,
 // its entries, and one empty line.
-bool PutSections(std::FILE *stream, const ProfileFile *file) {
-  // The text comes in pieces as large as the stream's buffer would make.
-  std::setvbuf(stream, nullptr, _IONBF, 0);
-  Output out{stream, static_cast<char *>(std::malloc(OutputBufferSize)), 0, false};
+bool PutSections(FileReplacement *replacement, const ProfileFile *file) {
+  Output out{replacement, static_cast<char *>(FallibleMalloc(OutputBufferSize)), 0, false};
   if (out.buffer == nullptr) {
     return false;
   }
@@ -155,7 +155,7 @@ std::int32_t ProfileWrite(ProfileFile *file, const char *path) {
     ReportCouldNotOpen();
     return 0;
   }
-  const bool sectionsWritten = PutSections(FileReplacementStream(replacement), file);
+  const bool sectionsWritten = PutSections(replacement, file);
   const bool written = FinishFileReplacementWrite(replacement) && sectionsWritten;
   const bool placed = written && CommitWithRetries(replacement);
   EndFileReplacement(replacement);

@@ -60,7 +60,7 @@ TEST_F(PlatformFileAccess, AReplacementTakesEffectOnlyWhenCommitted) {
   FileReplacement *abandoned = BeginFileReplacement(target.c_str());
   AllowUnnamedTemporaryFiles(true);
   ASSERT_NE(abandoned, nullptr);
-  std::fputs("half", FileReplacementStream(abandoned));
+  EXPECT_TRUE(WriteFileReplacement(abandoned, "half", 4));
   EXPECT_EQ(FileCount(), 2u);
   EXPECT_TRUE(FinishFileReplacementWrite(abandoned));
   EndFileReplacement(abandoned);
@@ -69,7 +69,8 @@ TEST_F(PlatformFileAccess, AReplacementTakesEffectOnlyWhenCommitted) {
 
   FileReplacement *replacement = BeginFileReplacement(target.c_str());
   ASSERT_NE(replacement, nullptr);
-  std::fputs("new\r\n", FileReplacementStream(replacement));
+  EXPECT_TRUE(WriteFileReplacement(replacement, "ne", 2));
+  EXPECT_TRUE(WriteFileReplacement(replacement, "w\r\n", 3));
   EXPECT_TRUE(FinishFileReplacementWrite(replacement));
   EXPECT_TRUE(CommitFileReplacement(replacement));
   EndFileReplacement(replacement);

@@ -1,6 +1,7 @@
 // Reading profile files on Linux; replacing them is file_replacement.cpp.
 #include "platform/file_access.h"
 
+#include "platform/posix/fault_errors.h"
 #include "platform/posix/temporary_files.h"
 
 #include <cerrno>
@@ -33,6 +34,9 @@ ReadOpenResult OpenRegularFileForReading(const char *path, std::FILE **stream) {
   }
   // Non-blocking, so that a FIFO put in the file's place meanwhile does not
   // hang the open; the descriptor is checked again below.
+  if (const auto fault = InjectedFault(FaultKind::Open)) {
+    return FailedOpen(posix_faults::ErrnoOf(*fault));
+  }
   const int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) {
     return FailedOpen(errno);

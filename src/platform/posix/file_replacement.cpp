@@ -4,6 +4,7 @@
 // file where the file system allows it, named only for the final rename.
 #include "platform/file_access.h"
 
+#include "platform/posix/fault_errors.h"
 #include "platform/posix/temporary_files.h"
 
 #include <cerrno>
@@ -119,7 +120,8 @@ struct FileReplacement {
   int folder = -1;  // the target's folder
   std::string name; // the target's name in it
   posix_files::TemporaryFile temporary;
-  std::FILE *stream = nullptr; // over a second descriptor: closing it keeps the file
+  int writer = -1;     // a second descriptor: closing it keeps the file and its lock
+  bool failed = false; // a write went wrong
   bool committed = false;
 };
 
@@ -133,8 +135,11 @@ int PrepareReplacement(const char *path, FileReplacement &replacement) {
     error = CheckTarget(replacement.folder, replacement.name, status, exists);
   }
   if (error == 0) {
-    error = posix_files::CreateTemporaryFile(replacement.folder, replacement.name,
-                                             unnamedTemporaryFilesAllowed, replacement.temporary);
+    const auto fault = InjectedFault(FaultKind::Open);
+    error = fault ? posix_faults::ErrnoOf(*fault)
+                  : posix_files::CreateTemporaryFile(replacement.folder, replacement.name,
+                                                     unnamedTemporaryFilesAllowed,
+                                                     replacement.temporary);
   }
   if (error == 0 && exists) {
     error = KeepOwnerAndPermissions(replacement.temporary.descriptor, status);
@@ -142,15 +147,61 @@ int PrepareReplacement(const char *path, FileReplacement &replacement) {
   if (error != 0) {
     return error;
   }
-  const int streamDescriptor = fcntl(replacement.temporary.descriptor, F_DUPFD_CLOEXEC, 0);
-  replacement.stream = streamDescriptor < 0 ? nullptr : fdopen(streamDescriptor, "wb");
-  if (replacement.stream == nullptr) {
-    error = errno;
-    if (streamDescriptor >= 0) {
-      close(streamDescriptor);
+  replacement.writer = fcntl(replacement.temporary.descriptor, F_DUPFD_CLOEXEC, 0);
+  return replacement.writer < 0 ? errno : 0;
+}
+
+int WriteAll(int descriptor, const char *bytes, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(descriptor, bytes, size);
+    if (written < 0 && errno == EINTR) {
+      continue;
     }
+    if (written <= 0) {
+      return written < 0 ? errno : EIO;
+    }
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
   }
-  return error;
+  return 0;
+}
+
+int SyncFile(int descriptor) {
+  if (const auto fault = InjectedFault(FaultKind::Flush)) {
+    return posix_faults::ErrnoOf(*fault);
+  }
+  return fsync(descriptor) == 0 ? 0 : errno;
+}
+
+// The descriptor is gone whatever close answers; an error (EIO on a network
+// file system) still means the contents may not have arrived.
+int CloseFile(int descriptor) {
+  const int error = close(descriptor) == 0 ? 0 : errno;
+  const auto fault = InjectedFault(FaultKind::Close);
+  return fault ? posix_faults::ErrnoOf(*fault) : error;
+}
+
+int RenameIntoPlace(const FileReplacement &replacement) {
+  if (const auto fault = InjectedFault(FaultKind::Replace)) {
+    return posix_faults::ErrnoOf(*fault);
+  }
+  return renameat(replacement.folder, replacement.temporary.name.c_str(), replacement.folder,
+                  replacement.name.c_str()) == 0
+             ? 0
+             : errno;
+}
+
+// The new name is durable only once the folder is on disk as well. A folder
+// opened only to be written in (O_PATH) cannot be synced, nor can folders on
+// some file systems: neither is a failure.
+int SyncFolder(int folder) {
+  if (const auto fault = InjectedFault(FaultKind::FolderSync)) {
+    return posix_faults::ErrnoOf(*fault);
+  }
+  if (fsync(folder) == 0 || errno == EBADF || errno == EINVAL) {
+    return 0;
+  }
+  return errno;
 }
 
 } // namespace
@@ -166,45 +217,53 @@ FileReplacement *BeginFileReplacement(const char *path, bool *retryable) {
   return replacement;
 }
 
-std::FILE *FileReplacementStream(FileReplacement *replacement) {
-  return replacement->stream;
+bool WriteFileReplacement(FileReplacement *replacement, const void *bytes, std::size_t size) {
+  if (replacement->writer < 0 || replacement->failed) {
+    return false;
+  }
+  const auto fault = InjectedFault(FaultKind::Write);
+  const int error = fault ? posix_faults::ErrnoOf(*fault)
+                          : WriteAll(replacement->writer, static_cast<const char *>(bytes), size);
+  replacement->failed = error != 0;
+  return error == 0;
 }
 
 bool FinishFileReplacementWrite(FileReplacement *replacement) {
-  std::FILE *stream = replacement->stream;
-  replacement->stream = nullptr;
-  bool written = std::fflush(stream) == 0 && std::ferror(stream) == 0;
-  written = fsync(fileno(stream)) == 0 && written;
-  return std::fclose(stream) == 0 && written;
+  const int writer = replacement->writer;
+  replacement->writer = -1;
+  if (writer < 0) {
+    return false;
+  }
+  const bool synced = SyncFile(writer) == 0;
+  const bool closed = CloseFile(writer) == 0;
+  return synced && closed && !replacement->failed;
 }
 
 bool CommitFileReplacement(FileReplacement *replacement, bool *retryable) {
   Tell(retryable, 0);
-  if (replacement->stream != nullptr || replacement->committed) {
+  if (replacement->writer >= 0 || replacement->failed || replacement->committed) {
     return false;
   }
   posix_files::TemporaryFile &temporary = replacement->temporary;
   int error = temporary.name.empty() ? posix_files::NameTemporaryFile(replacement->folder,
                                                                       replacement->name, temporary)
                                      : 0;
-  if (error == 0 && renameat(replacement->folder, temporary.name.c_str(), replacement->folder,
-                             replacement->name.c_str()) != 0) {
-    error = errno;
+  if (error == 0) {
+    error = RenameIntoPlace(*replacement);
   }
   if (error != 0) {
     Tell(retryable, error);
     return false;
   }
   replacement->committed = true;
-  // The new name is durable only once the folder is on disk as well.
-  fsync(replacement->folder);
+  const bool durable = SyncFolder(replacement->folder) == 0;
   posix_files::RemoveStaleTemporaryFiles(replacement->folder, replacement->name);
-  return true;
+  return durable;
 }
 
 void EndFileReplacement(FileReplacement *replacement) {
-  if (replacement->stream != nullptr) {
-    std::fclose(replacement->stream);
+  if (replacement->writer >= 0) {
+    close(replacement->writer);
   }
   // Removed while still locked, so that nobody takes it for stale meanwhile.
   const posix_files::TemporaryFile &temporary = replacement->temporary;

@@ -14,7 +14,7 @@ using namespace posix_registry;
 namespace {
 
 LONG Execute(sqlite3 *connection, const char *sql) {
-  return ErrorFromSqlite(sqlite3_exec(connection, sql, nullptr, nullptr, nullptr));
+  return ErrorFromSqlite(RunScript(connection, sql));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/posix/registry_database.h"
 
+#include "platform/posix/fault_errors.h"
 #include "platform/posix/registry_location.h"
 #include "platform/posix/registry_setup.h"
 #include "platform/posix/win32_registry.h"
@@ -51,7 +52,7 @@ void AbandonInherited(Connection &connection) {
 }
 
 LONG Execute(sqlite3 *handle, const char *sql) {
-  return ErrorFromSqlite(sqlite3_exec(handle, sql, nullptr, nullptr, nullptr));
+  return ErrorFromSqlite(RunScript(handle, sql));
 }
 
 enum class Kind { registry, empty, foreign };
@@ -72,7 +73,7 @@ LONG Identify(sqlite3 *handle, Identity &identity) {
                                   "(SELECT count(*) FROM sqlite_master), "
                                   "(SELECT user_version FROM pragma_user_version)",
                                   -1, &statement, nullptr);
-  if (result == SQLITE_OK && (result = sqlite3_step(statement)) == SQLITE_ROW) {
+  if (result == SQLITE_OK && (result = StepStatement(statement)) == SQLITE_ROW) {
     const std::int64_t id = sqlite3_column_int64(statement, 0);
     const std::int64_t objects = sqlite3_column_int64(statement, 1);
     identity.kind = id == registryApplicationId ? Kind::registry
@@ -170,6 +171,20 @@ LONG Open(Connection &connection) {
 
 } // namespace
 
+int StepStatement(sqlite3_stmt *statement) {
+  if (const auto fault = InjectedFault(FaultKind::SqliteStep)) {
+    return posix_faults::SqliteResultOf(*fault);
+  }
+  return sqlite3_step(statement);
+}
+
+int RunScript(sqlite3 *handle, const char *sql) {
+  if (const auto fault = InjectedFault(FaultKind::SqliteStep)) {
+    return posix_faults::SqliteResultOf(*fault);
+  }
+  return sqlite3_exec(handle, sql, nullptr, nullptr, nullptr);
+}
+
 std::mutex &RegistryLock() {
   static std::mutex lock;
   return lock;
@@ -188,6 +203,14 @@ LONG Connect(sqlite3 *&handle) {
   }
   handle = connection.handle;
   return ERROR_SUCCESS;
+}
+
+void Disconnect() {
+  Connection &connection = TheConnection();
+  if (connection.handle && connection.owner != getpid()) {
+    AbandonInherited(connection);
+  }
+  connection.Close();
 }
 
 LONG ErrorFromSqlite(int result) {
@@ -257,7 +280,7 @@ Statement &Statement::Bind(int index, const std::string &bytes) {
 }
 
 int Statement::Step() {
-  return statement ? sqlite3_step(statement) : prepareResult;
+  return statement ? StepStatement(statement) : prepareResult;
 }
 
 std::int64_t Statement::Integer(int column) const {
@@ -282,11 +305,19 @@ bool &RegistryBatchOpen() {
   return open;
 }
 
+// A transaction that cannot be rolled back would stay open on the connection
+// and refuse every later write; closing the connection ends it. Within a
+// batch, a call whose savepoint cannot be rolled back would leave its half in
+// the batch: closing the connection drops the whole batch instead, and its
+// commit answers the failure.
 Transaction::~Transaction() {
-  if (open) {
-    sqlite3_exec(connection,
-                 nested ? "ROLLBACK TO registry_call; RELEASE registry_call" : "ROLLBACK", nullptr,
-                 nullptr, nullptr);
+  if (!open) {
+    return;
+  }
+  const char *rollback = nested ? "ROLLBACK TO registry_call; RELEASE registry_call" : "ROLLBACK";
+  if (RunScript(connection, rollback) != SQLITE_OK && sqlite3_get_autocommit(connection) == 0 &&
+      TheConnection().handle == connection) {
+    Disconnect();
   }
 }
 

@@ -30,6 +30,15 @@ std::mutex &RegistryLock();
 // connection must not cross a fork). A failed open is retried at the next call.
 LONG Connect(sqlite3 *&connection);
 
+// sqlite3_step, and sqlite3_exec without a callback: every statement and
+// script of the registry runs through these, so that a test can fail any one.
+int StepStatement(sqlite3_stmt *statement);
+int RunScript(sqlite3 *connection, const char *sql);
+
+// Closes the connection, which rolls back whatever it had open; the next call
+// opens the database anew. The caller holds the registry lock.
+void Disconnect();
+
 // The Win32 error for an SQLite result code.
 LONG ErrorFromSqlite(int result);
 

@@ -55,7 +55,7 @@ public:
     if (result != SQLITE_OK) {
       return result;
     }
-    const int stepped = sqlite3_step(statement);
+    const int stepped = StepStatement(statement);
     if (stepped != SQLITE_ROW) {
       sqlite3_reset(statement);
     }
@@ -176,7 +176,7 @@ LONG AddRoots(sqlite3 *connection) {
 } // namespace
 
 LONG CreateRegistry(sqlite3 *connection) {
-  const LONG error = ErrorFromSqlite(sqlite3_exec(connection, tables, nullptr, nullptr, nullptr));
+  const LONG error = ErrorFromSqlite(RunScript(connection, tables));
   return error == ERROR_SUCCESS ? AddRoots(connection) : error;
 }
 
@@ -193,8 +193,7 @@ LONG MigrateNameKeys(sqlite3 *connection) {
                    "UPDATE registry_values SET folded = ?3 WHERE key = ?1 AND folded = ?2", false);
   }
   if (error == ERROR_SUCCESS) {
-    error = ErrorFromSqlite(
-        sqlite3_exec(connection, "PRAGMA user_version = 2", nullptr, nullptr, nullptr));
+    error = ErrorFromSqlite(RunScript(connection, "PRAGMA user_version = 2"));
   }
   return error;
 }

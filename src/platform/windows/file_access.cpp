@@ -1,9 +1,11 @@
 // Reading profile files on Windows; replacing them is file_replacement.cpp.
 #include "platform/file_access.h"
 
+#include "platform/windows/fault_errors.h"
 #include "platform/windows/file_paths.h"
 
 #include <fcntl.h>
+#include <io.h>
 
 using windows_files::ShareAll;
 
@@ -37,6 +39,9 @@ ReadOpenResult OpenRegularFileForReading(const char *path, std::FILE **stream) {
   }
   // Backup semantics let a directory open too, so that it is recognised and
   // refused at once instead of being retried.
+  if (const auto fault = InjectedFault(FaultKind::Open)) {
+    return FailedOpen(wide, windows_faults::Win32ErrorOf(*fault));
+  }
   HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {

@@ -7,10 +7,10 @@
 #include "platform/file_access.h"
 
 #include "platform/temporary_names.h"
+#include "platform/windows/fault_errors.h"
 #include "platform/windows/file_paths.h"
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <vector>
 
 using windows_files::ShareAll;
@@ -118,7 +118,8 @@ struct FileReplacement {
   // Open on the temporary file until it is moved or removed: the writing
   // handle closes before the move, and a file nobody holds counts as stale.
   HANDLE holder = INVALID_HANDLE_VALUE;
-  std::FILE *stream = nullptr;
+  HANDLE writer = INVALID_HANDLE_VALUE;
+  bool failed = false; // a write went wrong
   bool committed = false;
 };
 
@@ -127,6 +128,9 @@ namespace {
 // Shares reading only while it is written, and deletion only through the
 // holder, which the final move needs.
 DWORD CreateTemporary(FileReplacement &replacement, HANDLE &handle) {
+  if (const auto fault = InjectedFault(FaultKind::Open)) {
+    return windows_faults::Win32ErrorOf(*fault);
+  }
   for (int attempt = 0; attempt < NameAttempts; ++attempt) {
     const std::wstring name = replacement.folder + replacement.prefix + RandomDigits() + L".tmp";
     handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
@@ -183,8 +187,48 @@ DWORD PrepareReplacement(const char *path, FileReplacement &replacement) {
     CloseHandle(handle);
     return error;
   }
-  replacement.stream = windows_files::StreamFromHandle(handle, _O_WRONLY, "wb");
-  return replacement.stream != nullptr ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY;
+  replacement.writer = handle;
+  return ERROR_SUCCESS;
+}
+
+DWORD WriteAll(HANDLE handle, const char *bytes, std::size_t size) {
+  while (size > 0) {
+    const DWORD block = size < 0x40000000 ? static_cast<DWORD>(size) : 0x40000000;
+    DWORD written = 0;
+    if (!WriteFile(handle, bytes, block, &written, nullptr)) {
+      return GetLastError();
+    }
+    if (written == 0) {
+      return ERROR_WRITE_FAULT;
+    }
+    bytes += written;
+    size -= written;
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD FlushFile(HANDLE handle) {
+  if (const auto fault = InjectedFault(FaultKind::Flush)) {
+    return windows_faults::Win32ErrorOf(*fault);
+  }
+  return FlushFileBuffers(handle) ? ERROR_SUCCESS : GetLastError();
+}
+
+// The handle is gone whatever CloseHandle answers.
+DWORD CloseFile(HANDLE handle) {
+  const DWORD error = CloseHandle(handle) ? ERROR_SUCCESS : GetLastError();
+  const auto fault = InjectedFault(FaultKind::Close);
+  return fault ? windows_faults::Win32ErrorOf(*fault) : error;
+}
+
+DWORD MoveIntoPlace(const FileReplacement &replacement) {
+  if (const auto fault = InjectedFault(FaultKind::Replace)) {
+    return windows_faults::Win32ErrorOf(*fault);
+  }
+  return MoveFileExW(replacement.temporary.c_str(), replacement.target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? ERROR_SUCCESS
+             : GetLastError();
 }
 
 } // namespace
@@ -200,31 +244,42 @@ FileReplacement *BeginFileReplacement(const char *path, bool *retryable) {
   return replacement;
 }
 
-std::FILE *FileReplacementStream(FileReplacement *replacement) {
-  return replacement->stream;
+bool WriteFileReplacement(FileReplacement *replacement, const void *bytes, std::size_t size) {
+  if (replacement->writer == INVALID_HANDLE_VALUE || replacement->failed) {
+    return false;
+  }
+  const auto fault = InjectedFault(FaultKind::Write);
+  const DWORD error = fault ? windows_faults::Win32ErrorOf(*fault)
+                            : WriteAll(replacement->writer, static_cast<const char *>(bytes), size);
+  replacement->failed = error != ERROR_SUCCESS;
+  return error == ERROR_SUCCESS;
 }
 
 bool FinishFileReplacementWrite(FileReplacement *replacement) {
-  std::FILE *stream = replacement->stream;
-  replacement->stream = nullptr;
-  bool written = std::fflush(stream) == 0 && std::ferror(stream) == 0;
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-  written = FlushFileBuffers(handle) != 0 && written;
-  return std::fclose(stream) == 0 && written;
+  const HANDLE writer = replacement->writer;
+  replacement->writer = INVALID_HANDLE_VALUE;
+  if (writer == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  const bool flushed = FlushFile(writer) == ERROR_SUCCESS;
+  const bool closed = CloseFile(writer) == ERROR_SUCCESS;
+  return flushed && closed && !replacement->failed;
 }
 
 bool CommitFileReplacement(FileReplacement *replacement, bool *retryable) {
   Tell(retryable, ERROR_SUCCESS);
-  if (replacement->stream != nullptr || replacement->committed) {
+  if (replacement->writer != INVALID_HANDLE_VALUE || replacement->failed ||
+      replacement->committed) {
     return false;
   }
   const DWORD attributes = GetFileAttributesW(replacement->target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & KeptAttributes) != 0) {
     SetFileAttributesW(replacement->temporary.c_str(), attributes & KeptAttributes);
   }
-  if (!MoveFileExW(replacement->temporary.c_str(), replacement->target.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    Tell(retryable, GetLastError());
+  // Written through: the move is on the disk, folder entry and all, when it returns.
+  const DWORD error = MoveIntoPlace(*replacement);
+  if (error != ERROR_SUCCESS) {
+    Tell(retryable, error);
     return false;
   }
   replacement->committed = true;
@@ -233,8 +288,8 @@ bool CommitFileReplacement(FileReplacement *replacement, bool *retryable) {
 }
 
 void EndFileReplacement(FileReplacement *replacement) {
-  if (replacement->stream != nullptr) {
-    std::fclose(replacement->stream);
+  if (replacement->writer != INVALID_HANDLE_VALUE) {
+    CloseHandle(replacement->writer);
   }
   // Removed while still held, so that nobody takes it for stale meanwhile.
   if (!replacement->committed && !replacement->temporary.empty()) {

@@ -7,6 +7,14 @@
 //                                after a line on standard input, store count
 //                                DWORDs <prefix><i> = i; exit status 0 when
 //                                every one was stored
+//   set-report <path> <prefix> <first> <count>
+//                                store DWORDs <prefix><i> = i for i from
+//                                first on, printing i on a line of its own
+//                                (flushed) as soon as each store returned
+//   check <path> <prefix> <count>
+//                                open HKCU\path and print the result and how
+//                                many of <prefix><i> = i, i below count, are
+//                                there with their number
 //   first-use <path> <name>      after a line on standard input, create
 //                                HKCU\path and store a DWORD; exit status 0
 //                                when both succeeded (else the failing code
@@ -76,6 +84,38 @@ int SetMany(const char *path, const std::string &prefix, int count) {
   return failures == 0 ? 0 : 1;
 }
 
+int SetReporting(const char *path, const std::string &prefix, DWORD first, DWORD count) {
+  HKEY key = nullptr;
+  if (CreateKey(path, key) != ERROR_SUCCESS) {
+    return 1;
+  }
+  for (DWORD i = first; i - first < count; ++i) {
+    if (SetNumber(key, (prefix + std::to_string(i)).c_str(), i) != ERROR_SUCCESS) {
+      return 1;
+    }
+    std::printf("%lu\n", static_cast<unsigned long>(i));
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
+int Check(const char *path, const std::string &prefix, DWORD count) {
+  HKEY key = nullptr;
+  const LONG result = RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key);
+  DWORD found = 0;
+  for (DWORD i = 0; result == ERROR_SUCCESS && i < count; ++i) {
+    DWORD value = 0;
+    found +=
+        GetNumber(key, (prefix + std::to_string(i)).c_str(), value) == ERROR_SUCCESS && value == i;
+  }
+  std::printf("%ld %lu", static_cast<long>(result), static_cast<unsigned long>(found));
+  return 0;
+}
+
+DWORD Number(const char *text) {
+  return static_cast<DWORD>(std::strtoul(text, nullptr, 10));
+}
+
 int FirstUse(const char *path, const char *name) {
   char go[8];
   if (!std::fgets(go, sizeof go, stdin)) {
@@ -105,9 +145,15 @@ int main(int argc, char **argv) {
   if (command == "set-many" && argc == 5) {
     return SetMany(argv[2], argv[3], std::atoi(argv[4]));
   }
+  if (command == "set-report" && argc == 6) {
+    return SetReporting(argv[2], argv[3], Number(argv[4]), Number(argv[5]));
+  }
+  if (command == "check" && argc == 5) {
+    return Check(argv[2], argv[3], Number(argv[4]));
+  }
   if (command == "first-use" && argc == 4) {
     return FirstUse(argv[2], argv[3]);
   }
-  std::fprintf(stderr, "usage: registry_child set|get|set-many|first-use ...\n");
+  std::fprintf(stderr, "usage: registry_child set|get|set-many|set-report|check|first-use ...\n");
   return 2;
 }
