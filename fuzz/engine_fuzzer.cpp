@@ -260,6 +260,30 @@ void WriteFile(const std::string &path, std::string_view bytes) {
   Require(out.good(), "writing the input file");
 }
 
+// Whether a UTF-16 file (one that begins with FF FE) holds a surrogate
+// without its partner: reading it replaces that unit, so the records' text is
+// not the file's and every update of them is refused. On Linux, where the
+// ANSI code page holds every character, nothing else is replaced.
+bool ReadingReplacesText(const std::string &bytes) {
+  if (bytes.compare(0, 2, "\xFF\xFE") != 0) {
+    return false;
+  }
+  const auto unit = [&bytes](std::size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+           static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+  };
+  for (std::size_t at = 2; at + 1 < bytes.size(); at += 2) {
+    const unsigned u = unit(at);
+    if (u >= 0xD800 && u <= 0xDBFF && at + 3 < bytes.size() && unit(at + 2) >= 0xDC00 &&
+        unit(at + 2) <= 0xDFFF) {
+      at += 2;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // The scratch folder: on tmpfs where there is one, since every write-back
 // syncs the file and its folder.
 std::string folder;
@@ -297,6 +321,7 @@ public:
   void Load() {
     Register();
     model = Snapshot(Open());
+    refusesUpdates = ReadingReplacesText(ReadFile(path));
   }
 
   void Run(const fuzz::Operation &operation) {
@@ -518,7 +543,8 @@ private:
   // The update rules, applied to the model; the result the engine must give.
   std::int32_t ModelSet(const std::string &section, const std::string &entry, bool entryNull,
                         const std::string &value) {
-    if (section.empty() || HasLineBreak(section) || HasLineBreak(entry) || HasLineBreak(value)) {
+    if (section.empty() || refusesUpdates || HasLineBreak(section) || HasLineBreak(entry) ||
+        HasLineBreak(value)) {
       return 0;
     }
     if (entryNull || entry.empty()) {
@@ -697,6 +723,7 @@ private:
   bool switches;
   bool keepLayout;
   bool dirty = false;
+  bool refusesUpdates = false;
   Records model;
   std::string written;
 };
