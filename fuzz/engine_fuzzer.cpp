@@ -536,6 +536,11 @@ private:
             "hexadecimal number");
   }
 
+  static bool HasUtf16Form(const std::string &text) {
+    return text.empty() || MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(),
+                                               static_cast<int>(text.size()), nullptr, 0) > 0;
+  }
+
   static bool HasLineBreak(const std::string &text) {
     return text.find_first_of("\r\n") != std::string::npos;
   }
@@ -545,6 +550,16 @@ private:
                         const std::string &value) {
     if (section.empty() || refusesUpdates || HasLineBreak(section) || HasLineBreak(entry) ||
         HasLineBreak(value)) {
+      return 0;
+    }
+    // A UTF-16 file whose reading replaced text is left alone, unless it is
+    // kept in its layout; then text without a UTF-16 form is refused.
+    const ProfileFile *record = Open();
+    if (record->textReplaced != 0 && record->layoutKept == 0) {
+      return 0;
+    }
+    if (record->utf16 != 0 && record->layoutKept != 0 &&
+        (!HasUtf16Form(section) || !HasUtf16Form(entry) || !HasUtf16Form(value))) {
       return 0;
     }
     if (entryNull || entry.empty()) {

@@ -16,13 +16,29 @@ struct ProfileEntry {
 };
 
 // Where a record stands in its file's bytes (ProfileFile::bytes), as offsets:
-// its first physical line starts at lineStart, its last one ends at lineEnd
-// (past its line end, if it has one), and valueStart is where an entry's value
-// begins (for a header: its name, after the '['). Kept only under keep-layout.
+// its first physical line starts at lineStart, its last one ends at lineEnd()
+// (past its line end, if it has one), and valueStart() is where an entry's
+// value begins (for a header: its name, after the '['). Kept only under
+// keep-layout, compactly, as spans are many: a record's lines are shorter
+// than 4 GiB (longer ones are not read under keep-layout).
 struct ProfileSpan {
   std::size_t lineStart;
-  std::size_t valueStart;
-  std::size_t lineEnd;
+  std::uint32_t valueOffset; // from lineStart
+  std::uint32_t lineLength;
+  std::size_t valueStart() const { return lineStart + valueOffset; }
+  std::size_t lineEnd() const { return lineStart + lineLength; }
+  // An entry's value as read, its length and quoting (where it stands,
+  // ProfileReadValue says), so that the writer can tell an entry set to what
+  // it had from one that changed.
+  std::uint32_t readValueLength;
+  std::uint8_t readQuoted;
+  // 0: the line was parsed in place in the bytes, where nameEndByte and
+  // valueEndByte are what the zero bytes ending the name and the value (for
+  // a header: its name) took the place of; 1: its text was copied (UTF-16
+  // text, lines joined by continuation).
+  std::uint8_t copied;
+  char nameEndByte;
+  char valueEndByte;
 };
 
 // One slot of a section's entry index: the hash of a name and the position
@@ -63,7 +79,7 @@ struct ProfileSection {
   std::uint32_t replacedValues;
   std::int32_t readFromFile; // 1: read from the file, 0: added by an update
   // Under keep-layout: the header's span, and one span per read entry
-  // (parallel to readEntries); null otherwise.
+  // (parallel to readEntries, in a chunk of the file's); null otherwise.
   ProfileSpan headerSpan;
   ProfileSpan *readEntrySpans;
 };
@@ -83,16 +99,18 @@ struct ProfileFile {
 
   // 1 when reading had to replace characters that the ANSI code page cannot
   // hold: the records' text is not the file's. Updates are then refused, so
-  // the record never becomes dirty and the file is never written over.
+  // the record never becomes dirty and the file is never written over; but
+  // not for a record kept in its layout, whose write-back copies the file's
+  // own bytes wherever it does not write the caller's text.
   std::int32_t textReplaced;
-  // The file's bytes as read, one buffer; for an 8-bit file read without
-  // keep-layout the names and values are parsed in place in it.
+  // The file's bytes as read, one buffer; for an 8-bit file the names and
+  // values are parsed in place in it.
   char *bytes;
   std::size_t byteCount;
   std::size_t byteCapacity; // of the allocation holding bytes
   // Where the names and values read from the file live: bytes itself, or a
-  // buffer of their own (UTF-16 text converted, or keep-layout, which keeps
-  // bytes as they were read).
+  // buffer of their own (UTF-16 text converted). Under keep-layout those of
+  // lines joined by continuation are copied into apartText.
   char *text;
   std::size_t textSize;
   // Open addressing over sectionSlotCount slots: the first section of each
@@ -103,6 +121,18 @@ struct ProfileFile {
   // The last section answered by index, for listings in constant time.
   std::uint32_t cursorIndex;
   ProfileSection *cursorSection;
+
+  // 1 when the record was read under keep-layout: bytes and spans were kept,
+  // and the writer changes only the lines of what changed.
+  std::int32_t layoutKept;
+  struct ProfileSpanChunk *spanChunks; // where the sections' spans lie
+  char *apartText;
+  std::size_t apartTextSize;
+  // Where the headers of read sections deleted since stood (their spans'
+  // lineStart), in the order of deletion: their lines are not written.
+  std::size_t *deletedHeaders;
+  std::uint32_t deletedHeaderCount;
+  std::uint32_t deletedHeaderCapacity;
 };
 
 // --- Cache and loading ---

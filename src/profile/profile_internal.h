@@ -36,10 +36,28 @@ void ProfileFreeSections(ProfileFile *file);
 // Frees the file's bytes and text (after its sections, which point into them).
 void ProfileFreeText(ProfileFile *file);
 void ProfileFreeFile(ProfileFile *file);
+// Where a read entry's value as read stands: parsed in place, at its span's
+// value start (behind an opening quote) in the file's bytes; copied, right
+// before its name, as KeepEntry copies them.
+inline const char *ProfileReadValue(const ProfileFile *file, const ProfileEntry &entry,
+                                    const ProfileSpan &span) {
+  return span.copied != 0 ? entry.name - span.readValueLength - 1
+                          : file->bytes + span.valueStart() + span.readQuoted;
+}
+
+// An 8-bit file read under keep-layout holds zero bytes where its names and
+// values end: the first puts back the bytes they replaced, so that the
+// file's bytes are as read, and the second ends the names and values again.
+// Between the two, no read name or value may be used.
+void ProfileRestoreFileBytes(ProfileFile *file);
+void ProfileTerminateFileText(ProfileFile *file);
 // A buffer for a file's bytes of at least wanted bytes (its capacity in
 // *capacity), and the way back for one no longer needed.
 char *ProfileTakeByteBuffer(std::size_t wanted, std::size_t *capacity);
 void ProfileGiveBackByteBuffer(char *buffer, std::size_t capacity);
+// Remembers where a section read from a file kept in its layout stood, as it
+// is deleted; false when memory ran out (the section must then stay).
+bool ProfileNoteDeletedSection(ProfileFile *file, const ProfileSection *section);
 // Whether text lies in the file's own text (and so is not freed alone).
 bool ProfileIsFileText(const ProfileFile *file, const char *text);
 
@@ -183,12 +201,20 @@ std::uint64_t ProfileRetryWaitsTaken();
 // copied out of them), so that a name in it can be read eight bytes at a time.
 constexpr std::size_t ProfileTextPadding = 8;
 
+// A chunk of spans of a file read under keep-layout; the spans follow.
+struct ProfileSpanChunk {
+  ProfileSpanChunk *next;
+};
+
 // --- Line reader and parser ---
 // A file is read whole into ProfileFile::bytes and split into lines there.
-// An 8-bit file read without keep-layout is parsed in place: zero bytes end
-// the names and values where the file had their ends, and joined lines move
-// up over their backslashes. Otherwise the bytes stay as read and the names
-// and values are copied into ProfileFile::text.
+// An 8-bit file is parsed in place: zero bytes end the names and values
+// where the file had their ends, and joined lines move up over their
+// backslashes. Under keep-layout joined lines are put together apart and
+// their names and values copied (ProfileFile::apartText), and the spans
+// keep the bytes that the zero bytes replaced, so the writer can give the
+// file's bytes back as read (ProfileRestoreFileBytes). The names and values
+// of a UTF-16 file are converted into ProfileFile::text.
 
 // One logical line: the text up to its line end or first zero byte, a CR LF
 // pair read as LF (8-bit files), lines joined where continuation says so.
@@ -210,14 +236,15 @@ struct ProfileLinePiece {
 struct ProfileReader {
   ProfileFile *file;
   std::size_t position; // the next physical line's start in file->bytes
-  bool inPlace;         // names and values stay in file->bytes
+  bool inPlace;         // names and values stay in file->bytes (8-bit files)
   bool zeroBytes;       // the file holds a zero byte somewhere
   bool failed;          // memory ran out or the text did not fit
   bool replaced;        // UTF-16 text the ANSI code page could not hold
   bool pending;         // pendingLine was put back for the next header search
   ProfileLine pendingLine;
-  std::size_t textUsed; // of file->text, when not in place
-  char *line;           // joined or converted lines
+  std::size_t textUsed;  // of file->text, when not in place
+  std::size_t apartUsed; // of file->apartText
+  char *line;            // joined or converted lines
   std::size_t lineCapacity;
   WCHAR *units; // one UTF-16 line
   std::size_t unitCapacity;
@@ -225,9 +252,10 @@ struct ProfileReader {
   std::size_t pieceCount;
   std::size_t pieceCapacity;
   // The section being read: its record with the entries read so far behind
-  // it, grown as they come, and their spans under keep-layout.
+  // it, grown as they come.
   ProfileSection *block;
-  ProfileSpan *spans;
+  ProfileSpan *sectionSpans; // under keep-layout: those of the section being read
+  std::size_t spanRoom;      // spans there is room for from sectionSpans on
   std::uint32_t entryCount;
   std::uint32_t entryCapacity;
   std::uint32_t lastEntryCount; // of the section before, for sizing the next block
@@ -308,3 +336,13 @@ ProfileSection *ProfileAddSection(ProfileFile *file, const char *name);
 ProfileEntry *ProfileSetEntry(const ProfileFile *file, ProfileSection *section, const char *name,
                               const char *value);
 std::int32_t ProfileDeleteSection(ProfileFile *file, const char *name);
+
+// --- Keep-layout write-back (profile_layout_writer.cpp) ---
+// The file's own bytes with only the lines of what changed rewritten, for a
+// record read under keep-layout; false when a write or a conversion failed.
+struct FileReplacement;
+bool ProfilePutKeptLayout(FileReplacement *replacement, ProfileFile *file);
+// Whether text can go into the record's file as it is set: always, but for a
+// UTF-16 file kept in its layout, only text that converts from the ANSI code
+// page without loss, since its lines are written as UTF-16.
+bool ProfileTextFitsFile(const ProfileFile *file, const char *text);

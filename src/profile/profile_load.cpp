@@ -102,6 +102,9 @@ bool ReadWholeFile(std::FILE *stream, char **bytes, std::size_t *count, std::siz
 } // namespace
 
 bool ProfileLoadFile(ProfileFile *file) {
+  // Decided before anything is read: a missing file, with no lines of its
+  // own, is kept in its layout too.
+  file->layoutKept = file->keepLayout != 0 ? 1 : 0;
   bool readable = true;
   std::FILE *stream = OpenWithRetries(file->path, &readable);
   if (stream == nullptr) {

@@ -22,24 +22,54 @@ std::size_t TrimEnd(const char *text, std::size_t start, std::size_t end) {
   return end;
 }
 
-// A name or value of the line as a terminated text of the file: terminated
-// where it stands when read in place, else copied into the file's text.
-char *KeepText(ProfileReader *reader, const ProfileLine *line, std::size_t start,
-               std::size_t length) {
-  if (reader->inPlace) {
-    line->text[start + length] = '\0';
-    return line->text + start;
-  }
+// Whether the line's text lies in the file's bytes, to be parsed in place:
+// not for UTF-16 text, nor for a line put together apart (keep-layout).
+bool InPlace(const ProfileReader *reader, const ProfileLine *line) {
+  return reader->inPlace && line->text != reader->line;
+}
+
+// Room for the names and values of lines put together apart under
+// keep-layout: all of them take no more than the file's bytes and one more.
+bool ReserveApartText(ProfileReader *reader, std::size_t length) {
   ProfileFile *file = reader->file;
-  if (file->textSize - reader->textUsed < length + 1) {
+  if (file->apartText == nullptr) {
+    file->apartTextSize = file->byteCount + 2;
+    file->apartText = static_cast<char *>(FallibleMalloc(file->apartTextSize + ProfileTextPadding));
+    if (file->apartText == nullptr) {
+      return false;
+    }
+    std::memset(file->apartText + file->apartTextSize, 0, ProfileTextPadding);
+  }
+  return file->apartText != nullptr && file->apartTextSize - reader->apartUsed >= length + 1;
+}
+
+// A name or value of a line not read in place, copied and terminated: into
+// the file's text (UTF-16), or apart (lines put together apart).
+char *CopyText(ProfileReader *reader, const ProfileLine *line, std::size_t start,
+               std::size_t length) {
+  ProfileFile *file = reader->file;
+  const bool apart = reader->inPlace;
+  if (apart ? !ReserveApartText(reader, length) : file->textSize - reader->textUsed < length + 1) {
     reader->failed = true;
     return nullptr;
   }
-  char *copy = file->text + reader->textUsed;
+  std::size_t &used = apart ? reader->apartUsed : reader->textUsed;
+  char *copy = (apart ? file->apartText : file->text) + used;
   std::memcpy(copy, line->text + start, length);
   copy[length] = '\0';
-  reader->textUsed += length + 1;
+  used += length + 1;
   return copy;
+}
+
+// A name or value of the line as a terminated text of the file: terminated
+// where it stands when read in place, else copied.
+inline char *KeepText(ProfileReader *reader, const ProfileLine *line, std::size_t start,
+                      std::size_t length, bool inPlace) {
+  if (inPlace) {
+    line->text[start + length] = '\0';
+    return line->text + start;
+  }
+  return CopyText(reader, line, start, length);
 }
 
 ProfileEntry *BlockEntries(ProfileSection *block) {
@@ -60,17 +90,10 @@ bool ReserveEntry(ProfileReader *reader) {
       reader->block == nullptr ? (guess < 4096 ? guess : 4096) : std::size_t{count} * 2;
   auto *block = static_cast<ProfileSection *>(
       FallibleRealloc(reader->block, sizeof(ProfileSection) + capacity * sizeof(ProfileEntry)));
-  auto *spans = reader->file->keepLayout == 0 ? nullptr
-                                              : static_cast<ProfileSpan *>(FallibleRealloc(
-                                                    reader->spans, capacity * sizeof(ProfileSpan)));
   if (block != nullptr) {
     reader->block = block;
   }
-  if (spans != nullptr) {
-    reader->spans = spans;
-  }
-  if (block == nullptr || (spans == nullptr && reader->file->keepLayout != 0) ||
-      capacity > UINT32_MAX) {
+  if (block == nullptr || capacity > UINT32_MAX) {
     reader->failed = true;
     return false;
   }
@@ -78,20 +101,102 @@ bool ReserveEntry(ProfileReader *reader) {
   return true;
 }
 
+// Spans in chunks small enough to come from the C heap's free lists.
+constexpr std::size_t SpanChunkSpans = 3000;
+
+ProfileSpan *ChunkSpans(ProfileSpanChunk *chunk) {
+  return reinterpret_cast<ProfileSpan *>(chunk + 1);
+}
+
+// Room for the span of the section's entry at index, which lacks it: the
+// section's spans lie together in a chunk of the file's. When the chunk is
+// full they move to a new one, or the chunk grows where the section has it
+// to itself.
+bool GrowSpans(ProfileReader *reader, std::uint32_t index) {
+  ProfileFile *file = reader->file;
+  const std::size_t wanted = std::size_t{index} * 2 + 1;
+  const std::size_t capacity = wanted < SpanChunkSpans ? SpanChunkSpans : wanted;
+  const std::size_t size = sizeof(ProfileSpanChunk) + capacity * sizeof(ProfileSpan);
+  ProfileSpanChunk *head = file->spanChunks;
+  const bool alone = head != nullptr && reader->sectionSpans == ChunkSpans(head);
+  auto *chunk =
+      static_cast<ProfileSpanChunk *>(alone ? FallibleRealloc(head, size) : FallibleMalloc(size));
+  if (chunk == nullptr) {
+    reader->failed = true;
+    return false;
+  }
+  if (!alone) {
+    chunk->next = head;
+    if (index > 0) {
+      std::memcpy(ChunkSpans(chunk), reader->sectionSpans, index * sizeof(ProfileSpan));
+    }
+  }
+  file->spanChunks = chunk;
+  reader->sectionSpans = ChunkSpans(chunk);
+  reader->spanRoom = capacity;
+  return true;
+}
+
+// The spans of a section that has its chunk to itself and leaves much of it
+// unused: the chunk shrinks to them, and the next section starts a new one.
+ProfileSpan *ShrinkSpans(ProfileReader *reader, std::uint32_t count) {
+  ProfileSpanChunk *head = reader->file->spanChunks;
+  if (reader->sectionSpans != ChunkSpans(head) || reader->spanRoom <= SpanChunkSpans ||
+      reader->spanRoom / 2 < count) {
+    return reader->sectionSpans;
+  }
+  auto *shrunk = static_cast<ProfileSpanChunk *>(
+      FallibleRealloc(head, sizeof(ProfileSpanChunk) + count * sizeof(ProfileSpan)));
+  if (shrunk != nullptr) {
+    reader->file->spanChunks = shrunk;
+    reader->spanRoom = count;
+  }
+  return ChunkSpans(reader->file->spanChunks);
+}
+
+// Made once for each choice of keep-layout, so that the usual reading pays
+// nothing for the spans.
+template <bool keepLayout>
 bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntryText &parts) {
   if (!ReserveEntry(reader)) {
     return false;
   }
   const std::uint32_t index = reader->entryCount;
-  if (reader->file->keepLayout != 0) {
-    const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
-    reader->spans[index] = {line->start, ProfileByteOffset(reader, line, valueStart), line->end};
+  // Spans hold lines shorter than 4 GiB (and no longer value can be answered).
+  if (keepLayout && (line->end - line->start > UINT32_MAX ||
+                     (index >= reader->spanRoom && !GrowSpans(reader, index)))) {
+    reader->failed = true;
+    return false;
   }
-  // The value first: in place, the name's terminator may stand on the '='.
-  char *value = KeepText(reader, line, parts.valueStart, parts.valueLength);
-  char *name = KeepText(reader, line, parts.nameStart, parts.nameLength);
+  // Without keep-layout joined lines are put together in place too.
+  const bool inPlace = keepLayout ? InPlace(reader, line) : reader->inPlace;
+  const std::size_t nameEnd = parts.nameStart + parts.nameLength;
+  const std::size_t valueEnd = parts.valueStart + parts.valueLength;
+  // The bytes that the zero bytes below take the place of.
+  const bool restorable = keepLayout && inPlace;
+  const char nameEndByte = restorable ? line->text[nameEnd] : '\0';
+  const char valueEndByte = restorable ? line->text[valueEnd] : '\0';
+  // The value first: in place, the name's terminator may stand on the '=';
+  // copied, the value stands right before the name (ProfileReadValue).
+  char *value = KeepText(reader, line, parts.valueStart, parts.valueLength, inPlace);
+  char *name = KeepText(reader, line, parts.nameStart, parts.nameLength, inPlace);
   if (value == nullptr || name == nullptr) {
     return false;
+  }
+  if (keepLayout) {
+    // A line read in place is one physical line, where text offsets are
+    // byte offsets from its start.
+    const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
+    const std::size_t valueByte =
+        inPlace ? line->start + valueStart : ProfileByteOffset(reader, line, valueStart);
+    reader->sectionSpans[index] = {line->start,
+                                   static_cast<std::uint32_t>(valueByte - line->start),
+                                   static_cast<std::uint32_t>(line->end - line->start),
+                                   static_cast<std::uint32_t>(parts.valueLength),
+                                   static_cast<std::uint8_t>(parts.quoted),
+                                   static_cast<std::uint8_t>(inPlace ? 0 : 1),
+                                   nameEndByte,
+                                   valueEndByte};
   }
   ProfileEntry &entry = BlockEntries(reader->block)[index];
   entry.name = name;
@@ -102,14 +207,13 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
   return true;
 }
 
-// The section with the entries read for it, in one allocation (with their
-// spans behind them); null when memory ran out.
+// The section with the entries read for it, in one allocation; null when
+// memory ran out.
 ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameLength,
                             const ProfileSpan &headerSpan) {
   const std::uint32_t count = reader->entryCount;
   const bool spans = reader->file->keepLayout != 0;
-  const std::size_t size = sizeof(ProfileSection) + count * sizeof(ProfileEntry) +
-                           (spans ? count * sizeof(ProfileSpan) : 0);
+  const std::size_t size = sizeof(ProfileSection) + count * sizeof(ProfileEntry);
   auto *section = static_cast<ProfileSection *>(FallibleRealloc(reader->block, size));
   if (section == nullptr) {
     reader->failed = true;
@@ -122,9 +226,10 @@ ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameL
   ProfileEntry *entries = BlockEntries(section);
   if (spans) {
     section->headerSpan = headerSpan;
-    section->readEntrySpans = reinterpret_cast<ProfileSpan *>(entries + count);
     if (count > 0) {
-      std::memcpy(section->readEntrySpans, reader->spans, count * sizeof(ProfileSpan));
+      section->readEntrySpans = ShrinkSpans(reader, count);
+      reader->sectionSpans = section->readEntrySpans + count;
+      reader->spanRoom -= count;
     }
   }
   section->name = name;
@@ -210,11 +315,23 @@ std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader)
       return 0;
     }
   } while (!ProfileSplitHeader(line.text, line.length, &nameStart, &nameLength));
+  const bool keepLayout = reader->file->keepLayout != 0;
+  const bool inPlace = keepLayout ? InPlace(reader, &line) : reader->inPlace;
   ProfileSpan headerSpan{};
-  if (reader->file->keepLayout != 0) {
-    headerSpan = {line.start, ProfileByteOffset(reader, &line, nameStart), line.end};
+  if (keepLayout) {
+    if (line.end - line.start > UINT32_MAX) {
+      reader->failed = true;
+      return 0;
+    }
+    const std::size_t nameByte =
+        inPlace ? line.start + nameStart : ProfileByteOffset(reader, &line, nameStart);
+    headerSpan.lineStart = line.start;
+    headerSpan.valueOffset = static_cast<std::uint32_t>(nameByte - line.start);
+    headerSpan.lineLength = static_cast<std::uint32_t>(line.end - line.start);
+    headerSpan.copied = inPlace ? 0 : 1;
+    headerSpan.nameEndByte = inPlace ? line.text[nameStart + nameLength] : '\0';
   }
-  char *name = KeepText(reader, &line, nameStart, nameLength);
+  char *name = KeepText(reader, &line, nameStart, nameLength, inPlace);
   if (name == nullptr) {
     return 0;
   }
@@ -235,7 +352,8 @@ std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader)
     }
     ProfileEntryText parts{};
     const ProfileLineKind kind = ProfileSplitEntry(line.text, line.length, &parts);
-    if (kind == ProfileLineKind::Entry && !KeepEntry(reader, &line, parts)) {
+    if (kind == ProfileLineKind::Entry && !(keepLayout ? KeepEntry<true>(reader, &line, parts)
+                                                       : KeepEntry<false>(reader, &line, parts))) {
       return 0;
     }
     if (kind == ProfileLineKind::EmptyName) {

@@ -149,6 +149,7 @@ bool AddPiece(ProfileReader *reader, std::size_t textOffset, std::size_t byteOff
 // Joins the next physical line to line at offset at, over the backslash and
 // the line feed; false (line unchanged) at the end of the file.
 bool JoinNextLine(ProfileReader *reader, ProfileLine *line, std::size_t at) {
+  const std::size_t first = line->start;
   ProfileLine next{};
   if (reader->file->utf16 != 0) {
     if (!ReadUtf16Line(reader, at, &next)) {
@@ -158,7 +159,7 @@ bool JoinNextLine(ProfileReader *reader, ProfileLine *line, std::size_t at) {
     if (!ProfileReadByteLine(reader, &next)) {
       return false;
     }
-    if (!reader->inPlace) {
+    if (reader->file->keepLayout != 0) {
       // The file's bytes stay as read: the joined line is put together apart.
       const bool apart = line->text == reader->line;
       if (!Reserve(&reader->line, &reader->lineCapacity, at + next.length + 1)) {
@@ -178,6 +179,11 @@ bool JoinNextLine(ProfileReader *reader, ProfileLine *line, std::size_t at) {
   line->length = next.length;
   line->lineFeed = next.lineFeed;
   line->end = next.end;
+  // A line read whole is one piece, which ProfileByteOffset knows without
+  // being told; only joined lines note theirs.
+  if (reader->pieceCount == 0 && !AddPiece(reader, 0, first)) {
+    return false;
+  }
   return AddPiece(reader, at, next.start);
 }
 
@@ -209,7 +215,7 @@ std::size_t ConvertedLength(const WCHAR *units, int count) {
 bool ProfileReaderStart(ProfileReader *reader, ProfileFile *file) {
   *reader = ProfileReader{};
   reader->file = file;
-  reader->inPlace = file->utf16 == 0 && file->keepLayout == 0;
+  reader->inPlace = file->utf16 == 0;
   reader->zeroBytes = std::memchr(file->bytes, '\0', file->byteCount) != nullptr;
   reader->position = file->utf16 != 0 ? 2 : 0;
   if (reader->inPlace) {
@@ -219,12 +225,11 @@ bool ProfileReaderStart(ProfileReader *reader, ProfileFile *file) {
     file->textSize = file->byteCount + 1;
     return true;
   }
-  // Every name and value with its zero byte takes at most its line's bytes
-  // and one more; converted UTF-16 text takes at most 3 bytes per unit.
+  // Converted UTF-16 text takes at most 3 bytes per unit.
   if (file->byteCount > SIZE_MAX / 4) {
     return false;
   }
-  file->textSize = file->byteCount * (file->utf16 != 0 ? 3 : 2) + 2;
+  file->textSize = file->byteCount * 3 + 2;
   file->text = static_cast<char *>(FallibleMalloc(file->textSize + ProfileTextPadding));
   if (file->text == nullptr) {
     return false;
@@ -238,7 +243,6 @@ void ProfileReaderEnd(ProfileReader *reader) {
   std::free(reader->units);
   std::free(reader->pieces);
   std::free(reader->block);
-  std::free(reader->spans);
   *reader = ProfileReader{};
 }
 
@@ -257,7 +261,7 @@ bool ProfileReadLogicalLine(ProfileReader *reader, ProfileLine *line) {
     return true;
   }
   reader->pieceCount = 0;
-  if (!ProfileReadLine(reader, line) || !AddPiece(reader, 0, line->start)) {
+  if (!ProfileReadLine(reader, line)) {
     return false;
   }
   if (reader->file->continuation == 0) {

@@ -8,6 +8,12 @@
 
 namespace {
 
+bool Within(const char *text, const char *buffer, std::size_t size) {
+  const auto at = reinterpret_cast<std::uintptr_t>(text);
+  const auto begin = reinterpret_cast<std::uintptr_t>(buffer);
+  return buffer != nullptr && at >= begin && at - begin < size;
+}
+
 // A record followed by a copy of its name, in one allocation.
 template <typename Record> Record *NewWithName(const char *name, std::size_t nameLength) {
   auto *record = static_cast<Record *>(std::calloc(1, sizeof(Record) + nameLength + 1));
@@ -168,9 +174,8 @@ void ProfileUnlinkSection(ProfileFile *file, ProfileSection *section) {
 }
 
 bool ProfileIsFileText(const ProfileFile *file, const char *text) {
-  const auto at = reinterpret_cast<std::uintptr_t>(text);
-  const auto begin = reinterpret_cast<std::uintptr_t>(file->text);
-  return file->text != nullptr && at >= begin && at - begin < file->textSize;
+  return Within(text, file->text, file->textSize) ||
+         Within(text, file->apartText, file->apartTextSize);
 }
 
 void ProfileFreeSection(const ProfileFile *file, ProfileSection *section) {
@@ -198,6 +203,15 @@ void ProfileFreeSections(ProfileFile *file) {
   }
   std::free(file->sectionSlots);
   file->sectionSlots = nullptr;
+  while (file->spanChunks != nullptr) {
+    ProfileSpanChunk *next = file->spanChunks->next;
+    std::free(file->spanChunks);
+    file->spanChunks = next;
+  }
+  std::free(file->deletedHeaders);
+  file->deletedHeaders = nullptr;
+  file->deletedHeaderCount = 0;
+  file->deletedHeaderCapacity = 0;
   file->sectionSlotCount = 0;
   file->sectionSlotsUsed = 0;
   file->firstSection = nullptr;
@@ -211,6 +225,9 @@ void ProfileFreeText(ProfileFile *file) {
   if (file->text != file->bytes) {
     std::free(file->text);
   }
+  std::free(file->apartText);
+  file->apartText = nullptr;
+  file->apartTextSize = 0;
   ProfileGiveBackByteBuffer(file->bytes, file->byteCapacity);
   file->text = nullptr;
   file->textSize = 0;

@@ -141,6 +141,9 @@ ProfileEntry *ProfileSetEntry(const ProfileFile *file, ProfileSection *section, 
 std::int32_t ProfileDeleteSection(ProfileFile *file, const char *name) {
   ProfileSection *section = ProfileFindSectionIn(file, name);
   if (section != nullptr) {
+    if (!ProfileNoteDeletedSection(file, section)) {
+      return 0;
+    }
     ProfileUnlinkSection(file, section);
     ProfileFreeSection(file, section);
   }
@@ -158,12 +161,17 @@ std::int32_t ProfileSetString(const char *section, const char *entry, const char
   }
   // Text that reading had to replace is not the file's: writing it back
   // would destroy what the replaced characters were. Such a file is left as
-  // it is.
-  if (file->textReplaced != 0) {
+  // it is, unless it is kept in its layout: then only the caller's text and
+  // the file's own bytes are ever written.
+  if (file->textReplaced != 0 && file->layoutKept == 0) {
     return 0;
   }
   // Any of these would be written back as lines that read back differently.
   if (HoldsLineBreak(section) || HoldsLineBreak(entry) || HoldsLineBreak(value)) {
+    return 0;
+  }
+  if (!ProfileTextFitsFile(file, section) || !ProfileTextFitsFile(file, entry) ||
+      !ProfileTextFitsFile(file, value)) {
     return 0;
   }
   if (IsEmpty(entry)) {

@@ -155,7 +155,8 @@ std::int32_t ProfileWrite(ProfileFile *file, const char *path) {
     ReportCouldNotOpen();
     return 0;
   }
-  const bool sectionsWritten = PutSections(replacement, file);
+  const bool sectionsWritten = file->layoutKept != 0 ? ProfilePutKeptLayout(replacement, file)
+                                                     : PutSections(replacement, file);
   const bool written = FinishFileReplacementWrite(replacement) && sectionsWritten;
   const bool placed = written && CommitWithRetries(replacement);
   EndFileReplacement(replacement);

@@ -101,6 +101,16 @@ protected:
     return std::string(buffer, length);
   }
 
+  // The bytes a record read under keep-layout keeps, with what the zero
+  // bytes ending its names and values took the place of put back, as the
+  // writer puts it back: the file's bytes as read.
+  static std::string KeptBytes(ProfileFile *file) {
+    ProfileRestoreFileBytes(file);
+    std::string bytes(file->bytes, file->byteCount);
+    ProfileTerminateFileText(file);
+    return bytes;
+  }
+
   // Reads path anew at its next use, with both switches set to mode.
   static void OpenInMode(const std::string &path, std::uint32_t mode) {
     ProfileRelease(path.c_str());

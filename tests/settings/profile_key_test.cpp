@@ -306,6 +306,39 @@ TEST_F(ProfileKeyTest, KeepLayoutAndModeComposeInEitherOrder) {
   EXPECT_EQ(record()->keepLayout, 0);
 }
 
+// Through the key, keep-layout write-back under either order of the two
+// choices: the file is read with continuation, and only the changed entry's
+// two lines become one; with the mode set back to 0 the layout is still kept.
+TEST_F(ProfileKeyTest, KeepLayoutWithModeWritesOnlyTheChangedLines) {
+  const std::string original = "; kept by hand\n[S]\npath = C:\\dir\\\n    sub\n\n; end\n";
+  for (const bool keepFirst : {true, false}) {
+    WriteFile(original);
+    {
+      ProfileKey key(file.c_str());
+      if (keepFirst) {
+        key.SetKeepLayout(1);
+        key.SetMode(1);
+      } else {
+        key.SetMode(1);
+        key.SetKeepLayout(1);
+      }
+      ByteString out;
+      EXPECT_EQ(key.GetString(out, "", "path", "S"), 13);
+      EXPECT_EQ(out, "C:\\dir    sub");
+      EXPECT_EQ(key.SetString("D:\\", "path", "S"), 1);
+    }
+    EXPECT_EQ(ReadFile(), "; kept by hand\n[S]\npath = D:\\ \n\n; end\n");
+    {
+      ProfileKey key(file.c_str());
+      key.SetKeepLayout(1);
+      key.SetMode(1);
+      key.SetMode(0);
+      EXPECT_EQ(key.SetString("1", "n", "S"), 1);
+    }
+    EXPECT_EQ(ReadFile(), "; kept by hand\n[S]\npath = D:\\ \nn=1\n\n; end\n");
+  }
+}
+
 TEST_F(ProfileKeyTest, FlushWritesTheChangeBeforeTheKeyIsDestroyed) {
   WriteFile("[S]\r\nv=1\r\n");
   ProfileKey key(file.c_str());

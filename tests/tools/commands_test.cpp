@@ -233,7 +233,6 @@ TEST_F(SettingsctlCommands, AnUnwritableFileIsReportedAndLeftAsItWas) {
 }
 
 TEST_F(SettingsctlCommands, AFileWithCommentsKeepsThemAfterSet) {
-  GTEST_SKIP() << "waits for the keep-layout writer: set writes the standard layout until then";
   const std::string file = Path("settings.ini");
   WriteBytes(file, settingsFile);
   ASSERT_EQ(Run({"set", file, "Window", "Width", "1280"}).status, 0);

@@ -10,12 +10,14 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <poll.h>
 #include <random>
 #include <spawn.h>
 #include <string>
@@ -95,6 +97,27 @@ std::string ReadAll(int descriptor) {
   return text;
 }
 
+// Reads what the child prints until it has printed lines whole lines, it
+// ends, or a minute passes; false unless the lines came.
+bool ReadLines(int descriptor, std::string &printed, int lines) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (static_cast<int>(std::count(printed.begin(), printed.end(), '\n')) < lines) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd ready{descriptor, POLLIN, 0};
+    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
+      return false;
+    }
+    char buffer[4096];
+    const ssize_t got = read(descriptor, buffer, sizeof buffer);
+    if (got <= 0) {
+      return false;
+    }
+    printed.append(buffer, static_cast<std::size_t>(got));
+  }
+  return true;
+}
+
 // The last of the numbers the child printed, one a whole line; -1 when it
 // printed none.
 long LastReported(const std::string &lines) {
@@ -141,14 +164,22 @@ protected:
 };
 
 TEST_F(RegistryCrash, EveryValueWhoseStoreReturnedSurvivesAKillAtAnyMoment) {
+  using Clock = std::chrono::steady_clock;
+  using Microseconds = std::chrono::microseconds;
   const int wanted = KillsWanted();
   std::mt19937_64 random(20261209);
-  // A quarter of the kills fall within the first 4 ms of the process, while
-  // it starts and opens or sets up the database; the rest within 40 ms, most
-  // of them while values are stored.
-  std::uniform_int_distribution<int> early(0, 4000);
-  std::uniform_int_distribution<int> late(0, 40000);
+  // A quarter of the kills fall in the first 60% of the time the last child
+  // took to its first store, while the process starts and opens or sets up
+  // the database; the others after the
+  // child reported 1 to 20 stores, at a random moment of the next one. The
+  // moments are measured on the children themselves, so that a slow machine
+  // moves them along.
+  double startup = 2000;  // microseconds from the start to the first report, last seen
+  double perStore = 2000; // microseconds from one report to the next, on average
+  std::bernoulli_distribution earlyKill(0.25);
+  std::uniform_int_distribution<int> reportsBefore(1, 20);
   int kills = 0;
+  int killsBeforeAStore = 0;
   int killsAfterAStore = 0;
   int calls = 0;
   long stored = 0; // values 0 .. stored - 1 were reported stored
@@ -163,21 +194,40 @@ TEST_F(RegistryCrash, EveryValueWhoseStoreReturnedSurvivesAKillAtAnyMoment) {
       stored = 0;
     }
     ++calls;
+    const bool early = earlyKill(random);
+    const int reportsFirst = early ? 0 : reportsBefore(random);
+    const Clock::time_point begun = Clock::now();
     Child child =
         Start({"set-report", keyPath, prefix, std::to_string(stored), "1000000"}, database);
     ASSERT_GT(child.pid, 0);
-    const int delay = random() % 4 == 0 ? early(random) : late(random);
-    std::this_thread::sleep_for(std::chrono::microseconds(delay));
+    std::string printed;
+    if (early) {
+      std::uniform_int_distribution<long> moment(0, static_cast<long>(startup * 0.6));
+      std::this_thread::sleep_for(Microseconds(moment(random)));
+    } else {
+      ASSERT_TRUE(ReadLines(child.output, printed, 1)) << "no store returned, kill " << kills;
+      const double first = std::chrono::duration<double, std::micro>(Clock::now() - begun).count();
+      ASSERT_TRUE(ReadLines(child.output, printed, reportsFirst));
+      const double all = std::chrono::duration<double, std::micro>(Clock::now() - begun).count();
+      startup = first;
+      if (reportsFirst > 1) {
+        perStore = (perStore + (all - first) / (reportsFirst - 1)) / 2;
+      }
+      std::uniform_int_distribution<long> moment(0, static_cast<long>(perStore));
+      std::this_thread::sleep_for(Microseconds(moment(random)));
+    }
     kill(child.pid, SIGKILL);
     int status = 0;
     ASSERT_EQ(waitpid(child.pid, &status, 0), child.pid);
-    const long last = LastReported(ReadAll(child.output));
+    const long last = LastReported(printed + ReadAll(child.output));
     ASSERT_FALSE(WIFEXITED(status))
         << "the writer gave up with status " << WEXITSTATUS(status) << " after kill " << kills;
     kills += WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     if (last >= stored) {
       ++killsAfterAStore;
       stored = last + 1;
+    } else {
+      ++killsBeforeAStore;
     }
     // A process of its own opens the database afresh and finds every value
     // (before the first store the key may not be there yet).
@@ -194,11 +244,12 @@ TEST_F(RegistryCrash, EveryValueWhoseStoreReturnedSurvivesAKillAtAnyMoment) {
   }
   storedInAll += stored;
   EXPECT_EQ(kills, wanted);
-  // The kills must have hit stores in progress, not only processes starting.
-  EXPECT_GT(killsAfterAStore, wanted / 3);
-  std::printf("kills of a running writer: %d (%d kill calls), %d after a store had returned; "
-              "%ld values stored and found\n",
-              kills, calls, killsAfterAStore, storedInAll);
+  // Both kinds of moment were hit.
+  EXPECT_GT(killsBeforeAStore, 0);
+  EXPECT_GE(killsAfterAStore, wanted / 2);
+  std::printf("kills of a running writer: %d (%d kill calls), %d before any store had returned "
+              "in that process, %d after; %ld values stored and found\n",
+              kills, calls, killsBeforeAStore, killsAfterAStore, storedInAll);
 }
 
 } // namespace

@@ -42,4 +42,21 @@ TEST(PlatformUtf8, CharPrevAStepsOverContinuationBytes) {
   EXPECT_EQ(CharPrevA(text + 2, text + 3), text + 2);
 }
 
+// Text written into UTF-16 files comes from the ANSI code page; what is not
+// UTF-8 becomes U+FFFD, one per byte that begins no sequence.
+TEST(PlatformUtf8, MultiByteToWideCharDecodesUtf8AndReplacesWhatIsNot) {
+  const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xC3(\xED\xA0\x80";
+  const int length = static_cast<int>(text.size());
+  ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0), 10);
+  WCHAR wide[10] = {};
+  ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide, 10), 10);
+  const std::u16string expected = u"a\u00E9\u20AC\U0001F600\uFFFD(\uFFFD\uFFFD\uFFFD";
+  EXPECT_EQ(std::u16string(wide, wide + 10), expected);
+  // Too small a buffer converts nothing; -1 includes the terminating zero.
+  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide, 9), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "ab", -1, wide, 10), 3);
+  EXPECT_EQ(wide[2], 0);
+}
+
 } // namespace

@@ -1,0 +1,506 @@
+// Write-back of a record read under keep-layout: the file's own bytes, as
+// read, with only the lines of what changed rewritten. A changed entry
+// becomes one line (its text up to the value as the file had it, the new
+// value, its own line end); added entries follow the last entry line of their
+// section, added sections the end of the file; a deleted section takes its
+// lines up to the next header with it. Everything else is copied as it
+// stands, in runs as long as nothing interrupts them, so an unchanged file
+// comes back byte for byte. New text goes into a UTF-16 file as UTF-16.
+#include "profile/profile_internal.h"
+
+#include "platform/fault_injection.h"
+#include "platform/file_access.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t BufferSize = 65536;
+
+struct LineEnd {
+  char bytes[4];
+  std::size_t length;
+};
+
+struct LayoutOutput {
+  FileReplacement *replacement;
+  const ProfileFile *file;
+  const char *bytes; // the file's bytes as read
+  char *buffer;      // small pieces, gathered
+  std::size_t used;
+  std::size_t copyStart; // a run of the file's bytes not yet written
+  std::size_t copyEnd;
+  bool atLineStart; // what was put so far ends with a line end, or is nothing
+  // The last line's text, as put so far, ends in a backslash: with
+  // continuation on, a line put behind it would be joined to it.
+  bool endsInBackslash;
+  LineEnd newLineEnd;
+  WCHAR *units; // UTF-16 of converted text
+  std::size_t unitCapacity;
+  bool failed;
+};
+
+bool IsUtf16(const LayoutOutput *out) {
+  return out->file->utf16 != 0;
+}
+
+// Where the text of the file starts (behind a UTF-16 mark) and ends (before
+// half a unit at the end of a UTF-16 file, which is no character).
+std::size_t TextStart(const ProfileFile *file) {
+  return file->utf16 != 0 ? 2 : 0;
+}
+
+std::size_t TextEnd(const ProfileFile *file) {
+  return file->utf16 != 0 ? file->byteCount - (file->byteCount - 2) % 2 : file->byteCount;
+}
+
+unsigned UnitAt(const char *bytes, std::size_t at) {
+  return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8;
+}
+
+// Whether the file's text up to end finishes a line (or is empty there).
+bool EndsLine(const ProfileFile *file, std::size_t end) {
+  if (end <= TextStart(file)) {
+    return true;
+  }
+  if (file->utf16 != 0) {
+    return end >= 4 && UnitAt(file->bytes, end - 2) == 0x000A;
+  }
+  return file->bytes[end - 1] == '\n';
+}
+
+// The line end of the line that ends at end: LF, CR LF, or none.
+std::size_t LineEndLength(const ProfileFile *file, std::size_t start, std::size_t end) {
+  if (!EndsLine(file, end) || end <= start) {
+    return 0;
+  }
+  const std::size_t unit = file->utf16 != 0 ? 2 : 1;
+  if (end - start < 2 * unit) {
+    return unit;
+  }
+  const bool carriageReturn =
+      file->utf16 != 0 ? UnitAt(file->bytes, end - 4) == 0x000D : file->bytes[end - 2] == '\r';
+  return carriageReturn ? 2 * unit : unit;
+}
+
+// New lines end as the file's first line does; CR LF when it has no line end.
+LineEnd FileLineEnd(const ProfileFile *file) {
+  const bool utf16 = file->utf16 != 0;
+  std::size_t end = TextStart(file);
+  const std::size_t limit = TextEnd(file);
+  while (end < limit && !(utf16 ? UnitAt(file->bytes, end) == 0x000A : file->bytes[end] == '\n')) {
+    end += utf16 ? 2 : 1;
+  }
+  bool carriageReturnFirst = true;
+  if (end < limit) {
+    end += utf16 ? 2 : 1;
+    carriageReturnFirst = LineEndLength(file, TextStart(file), end) == (utf16 ? 4u : 2u);
+  }
+  if (utf16) {
+    return carriageReturnFirst ? LineEnd{{'\r', 0, '\n', 0}, 4} : LineEnd{{'\n', 0}, 2};
+  }
+  return carriageReturnFirst ? LineEnd{{'\r', '\n'}, 2} : LineEnd{{'\n'}, 1};
+}
+
+// --- Output ---
+
+void WriteOut(LayoutOutput *out, const char *bytes, std::size_t length) {
+  if (!out->failed && length > 0 && !WriteFileReplacement(out->replacement, bytes, length)) {
+    out->failed = true;
+  }
+}
+
+void FlushBuffer(LayoutOutput *out) {
+  WriteOut(out, out->buffer, out->used);
+  out->used = 0;
+}
+
+void PutRaw(LayoutOutput *out, const char *bytes, std::size_t length) {
+  if (length > BufferSize - out->used) {
+    FlushBuffer(out);
+    if (length > BufferSize) {
+      WriteOut(out, bytes, length);
+      return;
+    }
+  }
+  std::memcpy(out->buffer + out->used, bytes, length);
+  out->used += length;
+}
+
+void FlushCopy(LayoutOutput *out) {
+  PutRaw(out, out->bytes + out->copyStart, out->copyEnd - out->copyStart);
+  out->copyStart = out->copyEnd;
+}
+
+// Where the text of the line ending at end stops: before its line end as
+// the reader sees it (LF, or CR LF in an 8-bit file, where it reads as LF).
+std::size_t TextStop(const ProfileFile *file, std::size_t start, std::size_t end) {
+  if (file->utf16 != 0) {
+    return EndsLine(file, end) ? end - 2 : end;
+  }
+  return end - LineEndLength(file, start, end);
+}
+
+// Whether the text from start to stop ends in a backslash, stepping back one
+// character as the reader does.
+bool BackslashBefore(const ProfileFile *file, std::size_t start, std::size_t stop) {
+  if (file->utf16 != 0) {
+    return stop >= start + 2 && UnitAt(file->bytes, stop - 2) == 0x005C;
+  }
+  const char *begin = file->bytes + start;
+  const char *previous = CharPrevA(begin, file->bytes + stop);
+  return previous != file->bytes + stop && *previous == '\\';
+}
+
+// The file's bytes from start to end, joined to the run before when it ends
+// there.
+void Copy(LayoutOutput *out, std::size_t start, std::size_t end) {
+  if (end <= start) {
+    return;
+  }
+  if (start != out->copyEnd) {
+    FlushCopy(out);
+    out->copyStart = start;
+  }
+  out->copyEnd = end;
+  out->atLineStart = EndsLine(out->file, end);
+  const std::size_t stop = TextStop(out->file, start, end);
+  if (stop > start) {
+    out->endsInBackslash = BackslashBefore(out->file, start, stop);
+  }
+}
+
+// Bytes of new text, in the file's encoding; nothing for a failed
+// conversion, which fails the write-back.
+void PutBytes(LayoutOutput *out, const char *bytes, std::size_t length) {
+  FlushCopy(out);
+  PutRaw(out, bytes, length);
+}
+
+bool ReserveUnits(LayoutOutput *out, std::size_t wanted) {
+  if (wanted <= out->unitCapacity) {
+    return true;
+  }
+  auto *grown = static_cast<WCHAR *>(FallibleRealloc(out->units, wanted * sizeof(WCHAR)));
+  if (grown == nullptr) {
+    return false;
+  }
+  out->units = grown;
+  out->unitCapacity = wanted;
+  return true;
+}
+
+void PutText(LayoutOutput *out, const char *text, std::size_t length) {
+  if (length == 0) {
+    return;
+  }
+  out->atLineStart = false;
+  out->endsInBackslash = *CharPrevA(text, text + length) == '\\';
+  if (!IsUtf16(out)) {
+    PutBytes(out, text, length);
+    return;
+  }
+  const int size = length > INT_MAX ? 0 : static_cast<int>(length);
+  const int needed = size == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text, size, nullptr, 0);
+  if (needed <= 0 || !ReserveUnits(out, static_cast<std::size_t>(needed)) ||
+      MultiByteToWideChar(CP_ACP, 0, text, size, out->units, needed) != needed) {
+    out->failed = true;
+    return;
+  }
+  FlushCopy(out);
+  for (int i = 0; i < needed; ++i) {
+    const char pair[2] = {static_cast<char>(out->units[i] & 0xFF),
+                          static_cast<char>((out->units[i] >> 8) & 0xFF)};
+    PutRaw(out, pair, 2);
+  }
+}
+
+void PutText(LayoutOutput *out, const char *text) {
+  PutText(out, text, std::strlen(text));
+}
+
+void PutNewLineEnd(LayoutOutput *out) {
+  PutBytes(out, out->newLineEnd.bytes, out->newLineEnd.length);
+  out->atLineStart = true;
+}
+
+// A new line begins on a line of its own, also after a last line that had
+// no line end. Behind the file's last line, which the reader could not join
+// to anything, a backslash ending it would now join the new line: one space
+// before its line end (trimmed on reading) stops that.
+void StartNewLine(LayoutOutput *out) {
+  if (out->file->continuation != 0 && out->endsInBackslash) {
+    if (out->atLineStart) {
+      // The line end is the end of the run of the file's bytes just copied.
+      const std::size_t end = out->copyEnd;
+      const std::size_t stop = TextStop(out->file, out->copyStart, end);
+      out->copyEnd = stop;
+      FlushCopy(out);
+      PutText(out, " ");
+      Copy(out, stop, end);
+    } else {
+      PutText(out, " ");
+    }
+  }
+  if (!out->atLineStart) {
+    PutNewLineEnd(out);
+  }
+}
+
+// --- Lines ---
+
+// Read back with continuation on, a value ending in a backslash would join
+// the next line to it; a space behind it stops that and is trimmed on reading.
+bool NeedsGuardSpace(const ProfileFile *file, const ProfileEntry *entry, std::size_t length) {
+  if (file->continuation == 0 || entry->quoted == 1 || length == 0) {
+    return false;
+  }
+  return *CharPrevA(entry->value, entry->value + length) == '\\';
+}
+
+void PutValue(LayoutOutput *out, const ProfileEntry *entry) {
+  const std::size_t length = std::strlen(entry->value);
+  const char *quote = entry->quoted == 1 ? "\"" : "";
+  PutText(out, quote);
+  PutText(out, entry->value, length);
+  PutText(out, quote);
+  PutText(out, NeedsGuardSpace(out->file, entry, length) ? " " : "");
+}
+
+// The line's text from start up to the value, as the file had it, without
+// the backslashes and line ends that joined its physical lines.
+void CopyUpToValue(LayoutOutput *out, std::size_t start, std::size_t valueStart) {
+  const bool utf16 = IsUtf16(out);
+  const std::size_t unit = utf16 ? 2 : 1;
+  std::size_t piece = start;
+  for (std::size_t at = start; at < valueStart; at += unit) {
+    if (utf16 ? UnitAt(out->bytes, at) != 0x000A : out->bytes[at] != '\n') {
+      continue;
+    }
+    // 8-bit files read CR LF as LF, so a backslash before either joins.
+    std::size_t backslash = at - unit;
+    if (!utf16 && out->bytes[backslash] == '\r') {
+      --backslash;
+    }
+    Copy(out, piece, backslash);
+    piece = at + unit;
+  }
+  Copy(out, piece, valueStart);
+}
+
+// Told by length, since the value read may stand in the file's bytes as
+// read, without its zero byte.
+bool ValueChanged(const ProfileFile *file, const ProfileEntry &entry, const ProfileSpan &span) {
+  const char *read = ProfileReadValue(file, entry, span);
+  if (entry.value == read) {
+    return false;
+  }
+  return entry.quoted != span.readQuoted || std::strlen(entry.value) != span.readValueLength ||
+         std::memcmp(entry.value, read, span.readValueLength) != 0;
+}
+
+// One line for an entry whose value changed, ending as its last line did.
+void RewriteEntry(LayoutOutput *out, const ProfileEntry &entry, const ProfileSpan &span) {
+  CopyUpToValue(out, span.lineStart, span.valueStart());
+  PutValue(out, &entry);
+  const std::size_t ending = LineEndLength(out->file, span.lineStart, span.lineEnd());
+  Copy(out, span.lineEnd() - ending, span.lineEnd());
+  if (ending == 0) {
+    out->atLineStart = false;
+  }
+}
+
+void PutNewEntry(LayoutOutput *out, const ProfileEntry *entry) {
+  StartNewLine(out);
+  PutText(out, entry->name, entry->nameLength);
+  PutText(out, "=");
+  PutValue(out, entry);
+  PutNewLineEnd(out);
+}
+
+void PutAddedSection(LayoutOutput *out, const ProfileSection *section) {
+  StartNewLine(out);
+  PutText(out, "[");
+  PutText(out, section->name, section->nameLength);
+  PutText(out, "]");
+  PutNewLineEnd(out);
+  for (const ProfileEntry *entry = section->firstEntry; entry != nullptr; entry = entry->next) {
+    PutNewEntry(out, entry);
+  }
+}
+
+// A read section's lines from start to end: changed entries rewritten,
+// added ones behind its last entry line (or its header).
+void PutReadSection(LayoutOutput *out, const ProfileSection *section, std::size_t start,
+                    std::size_t end) {
+  std::size_t position = start;
+  std::size_t lastEntryLineEnd = section->headerSpan.lineEnd();
+  for (std::uint32_t i = 0; i < section->readEntryCount; ++i) {
+    const ProfileSpan &span = section->readEntrySpans[i];
+    if (ValueChanged(out->file, section->readEntries[i], span)) {
+      Copy(out, position, span.lineStart);
+      RewriteEntry(out, section->readEntries[i], span);
+      position = span.lineEnd();
+    }
+    lastEntryLineEnd = span.lineEnd();
+  }
+  if (section->addedEntryCount > 0) {
+    Copy(out, position, lastEntryLineEnd);
+    position = std::max(position, lastEntryLineEnd);
+    for (std::uint32_t i = 0; i < section->addedEntryCount; ++i) {
+      PutNewEntry(out, section->addedEntries[i]);
+    }
+  }
+  Copy(out, position, end);
+}
+
+// The headers of the sections deleted since reading, in file order.
+std::size_t *SortedDeletedHeaders(const ProfileFile *file, bool *failed) {
+  const std::uint32_t count = file->deletedHeaderCount;
+  if (count == 0) {
+    return nullptr;
+  }
+  auto *sorted = static_cast<std::size_t *>(FallibleMalloc(count * sizeof(std::size_t)));
+  if (sorted == nullptr) {
+    *failed = true;
+    return nullptr;
+  }
+  std::memcpy(sorted, file->deletedHeaders, count * sizeof(std::size_t));
+  std::sort(sorted, sorted + count);
+  return sorted;
+}
+
+// The read sections that remain and the places of those deleted, merged in
+// file order: each owns the lines from its header up to the next header.
+void PutReadSections(LayoutOutput *out, const std::size_t *deleted) {
+  const ProfileFile *file = out->file;
+  const ProfileSection *section = file->firstSection;
+  std::uint32_t nextDeleted = 0;
+  const auto nextHeader = [&](const ProfileSection *remaining, std::uint32_t gone) {
+    const bool haveRemaining = remaining != nullptr && remaining->readFromFile == 1;
+    const std::size_t remainingStart = haveRemaining ? remaining->headerSpan.lineStart : SIZE_MAX;
+    const std::size_t goneStart = gone < file->deletedHeaderCount ? deleted[gone] : SIZE_MAX;
+    return std::min(remainingStart, goneStart);
+  };
+  std::size_t position = TextStart(file);
+  Copy(out, 0, position);
+  for (std::size_t start = nextHeader(section, 0); start != SIZE_MAX;) {
+    Copy(out, position, start);
+    const bool isDeleted = nextDeleted < file->deletedHeaderCount && deleted[nextDeleted] == start;
+    const ProfileSection *remainingAfter = isDeleted ? section : section->next;
+    const std::uint32_t deletedAfter = isDeleted ? nextDeleted + 1 : nextDeleted;
+    const std::size_t next = nextHeader(remainingAfter, deletedAfter);
+    const std::size_t end = next == SIZE_MAX ? TextEnd(file) : next;
+    if (!isDeleted) {
+      PutReadSection(out, section, start, end);
+    }
+    section = remainingAfter;
+    nextDeleted = deletedAfter;
+    position = end;
+    start = next;
+  }
+  Copy(out, position, TextEnd(file));
+}
+
+// Calls put(place, byte) for every zero byte that ends a read name or value
+// of the sections still there, in the file's bytes, with the byte it took
+// the place of. Lines whose text was copied have none.
+template <typename Put> void ForEachTerminator(ProfileFile *file, Put put) {
+  for (ProfileSection *section = file->firstSection; section != nullptr; section = section->next) {
+    if (section->readFromFile == 0) {
+      continue;
+    }
+    if (section->headerSpan.copied == 0) {
+      put(section->name + section->nameLength, section->headerSpan.nameEndByte);
+    }
+    for (std::uint32_t i = 0; i < section->readEntryCount; ++i) {
+      const ProfileEntry &entry = section->readEntries[i];
+      const ProfileSpan &span = section->readEntrySpans[i];
+      if (span.copied == 0) {
+        put(entry.name + entry.nameLength, span.nameEndByte);
+        // In place, the value read begins at the span's value start.
+        put(file->bytes + span.valueStart() + span.readQuoted + span.readValueLength,
+            span.valueEndByte);
+      }
+    }
+  }
+}
+
+bool PutKeptLayout(FileReplacement *replacement, const ProfileFile *file) {
+  LayoutOutput out{};
+  out.replacement = replacement;
+  out.file = file;
+  out.bytes = file->bytes != nullptr ? file->bytes : "";
+  out.buffer = static_cast<char *>(FallibleMalloc(BufferSize));
+  out.atLineStart = true;
+  out.newLineEnd = FileLineEnd(file);
+  bool failed = out.buffer == nullptr;
+  std::size_t *deleted = SortedDeletedHeaders(file, &failed);
+  if (!failed) {
+    PutReadSections(&out, deleted);
+    for (const ProfileSection *section = file->firstSection; section != nullptr;
+         section = section->next) {
+      if (section->readFromFile == 0) {
+        PutAddedSection(&out, section);
+      }
+    }
+    Copy(&out, TextEnd(file), file->byteCount);
+    FlushCopy(&out);
+    FlushBuffer(&out);
+    failed = out.failed;
+  }
+  std::free(deleted);
+  std::free(out.units);
+  std::free(out.buffer);
+  return !failed;
+}
+
+} // namespace
+
+void ProfileRestoreFileBytes(ProfileFile *file) {
+  ForEachTerminator(file, [](char *place, char byte) { *place = byte; });
+}
+
+void ProfileTerminateFileText(ProfileFile *file) {
+  ForEachTerminator(file, [](char *place, char) { *place = '\0'; });
+}
+
+// The file's bytes are put back as read for the write (the read names and
+// values are not used meanwhile), and ended again afterwards.
+bool ProfilePutKeptLayout(FileReplacement *replacement, ProfileFile *file) {
+  ProfileRestoreFileBytes(file);
+  const bool written = PutKeptLayout(replacement, file);
+  ProfileTerminateFileText(file);
+  return written;
+}
+
+bool ProfileTextFitsFile(const ProfileFile *file, const char *text) {
+  if (file->utf16 == 0 || file->layoutKept == 0 || text == nullptr || text[0] == '\0') {
+    return true;
+  }
+  const std::size_t length = std::strlen(text);
+  return length <= INT_MAX && MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text,
+                                                  static_cast<int>(length), nullptr, 0) > 0;
+}
+
+bool ProfileNoteDeletedSection(ProfileFile *file, const ProfileSection *section) {
+  if (file->layoutKept == 0 || section->readFromFile == 0) {
+    return true;
+  }
+  if (file->deletedHeaderCount == file->deletedHeaderCapacity) {
+    const std::uint32_t capacity =
+        file->deletedHeaderCapacity == 0 ? 8 : file->deletedHeaderCapacity * 2;
+    auto *grown = static_cast<std::size_t *>(
+        FallibleRealloc(file->deletedHeaders, capacity * sizeof(std::size_t)));
+    if (grown == nullptr) {
+      return false;
+    }
+    file->deletedHeaders = grown;
+    file->deletedHeaderCapacity = capacity;
+  }
+  file->deletedHeaders[file->deletedHeaderCount++] = section->headerSpan.lineStart;
+  return true;
+}
