@@ -144,10 +144,9 @@ bool ProfileMakeEntryIndex(ProfileSection *section) {
   return true;
 }
 
-ProfileEntry *ProfileWalkForEntry(const ProfileSection *section, const char *name,
-                                  std::size_t length) {
+ProfileEntry *ProfileWalkForEntry(const ProfileSection *section, const ProfileKeyName &key) {
   for (ProfileEntry *entry = section->firstEntry; entry != nullptr; entry = entry->next) {
-    if (ProfileNamesMatch(entry->name, entry->nameLength, name, length)) {
+    if (ProfileNameIs(entry->name, entry->nameLength, key)) {
       return entry;
     }
   }
@@ -170,7 +169,7 @@ bool ProfileIndexSection(ProfileFile *file, ProfileSection *section) {
   section->nextSameName = nullptr;
   section->lastSameName = section;
   ProfileSection *first =
-      ProfileIndexedSection(file, section->name, section->nameLength, section->nameHash);
+      ProfileIndexedSection(file, ProfileFoldKey(section->name, section->nameLength));
   if (first != nullptr) {
     first->lastSameName->nextSameName = section;
     first->lastSameName = section;
@@ -187,7 +186,7 @@ bool ProfileIndexSection(ProfileFile *file, ProfileSection *section) {
 
 void ProfileUnindexSection(ProfileFile *file, ProfileSection *section) {
   ProfileSection *first =
-      ProfileIndexedSection(file, section->name, section->nameLength, section->nameHash);
+      ProfileIndexedSection(file, ProfileFoldKey(section->name, section->nameLength));
   if (first != section) {
     // A later duplicate: it only leaves the chain of the first of its name.
     ProfileSection *before = first;

@@ -92,27 +92,25 @@ inline bool ProfileNamesMatch(const char *name, std::uint32_t nameLength, const 
 // Makes a section's entry index from its list; false when memory ran out.
 bool ProfileMakeEntryIndex(ProfileSection *section);
 // The first entry of that name by walking the list.
-ProfileEntry *ProfileWalkForEntry(const ProfileSection *section, const char *name,
-                                  std::size_t length);
+ProfileEntry *ProfileWalkForEntry(const ProfileSection *section, const ProfileKeyName &key);
 
 // The first entry of that name, or null. A section's entry index is made at
 // its first lookup; should memory for it run out, the list is walked.
-inline ProfileEntry *ProfileIndexedEntry(ProfileSection *section, const char *name,
-                                         std::size_t length, std::uint32_t hash) {
+inline ProfileEntry *ProfileIndexedEntry(ProfileSection *section, const ProfileKeyName &key) {
   const std::uint32_t count = section->entrySlotCount;
   if (count == 0) {
     if (section->entryCount == 0) {
       return nullptr;
     }
-    return ProfileMakeEntryIndex(section) ? ProfileIndexedEntry(section, name, length, hash)
-                                          : ProfileWalkForEntry(section, name, length);
+    return ProfileMakeEntryIndex(section) ? ProfileIndexedEntry(section, key)
+                                          : ProfileWalkForEntry(section, key);
   }
   const ProfileEntrySlot *slots = section->entrySlots;
-  for (std::uint32_t at = ProfileHomeSlot(hash, count); slots[at].position != 0;
+  for (std::uint32_t at = ProfileHomeSlot(key.hash, count); slots[at].position != 0;
        at = ProfileNextSlot(at, count)) {
-    if (slots[at].hash == hash) {
+    if (slots[at].hash == key.hash) {
       ProfileEntry *entry = ProfileEntryAt(section, slots[at].position - 1);
-      if (ProfileNamesMatch(entry->name, entry->nameLength, name, length)) {
+      if (ProfileNameIs(entry->name, entry->nameLength, key)) {
         return entry;
       }
     }
@@ -121,18 +119,16 @@ inline ProfileEntry *ProfileIndexedEntry(ProfileSection *section, const char *na
 }
 
 // The first section of that name, or null.
-inline ProfileSection *ProfileIndexedSection(const ProfileFile *file, const char *name,
-                                             std::size_t length, std::uint32_t hash) {
+inline ProfileSection *ProfileIndexedSection(const ProfileFile *file, const ProfileKeyName &key) {
   const std::uint32_t count = file->sectionSlotCount;
   if (count == 0) {
     return nullptr;
   }
   ProfileSection *const *slots = file->sectionSlots;
-  for (std::uint32_t at = ProfileHomeSlot(hash, count); slots[at] != nullptr;
+  for (std::uint32_t at = ProfileHomeSlot(key.hash, count); slots[at] != nullptr;
        at = ProfileNextSlot(at, count)) {
     ProfileSection *section = slots[at];
-    if (section->nameHash == hash &&
-        ProfileNamesMatch(section->name, section->nameLength, name, length)) {
+    if (section->nameHash == key.hash && ProfileNameIs(section->name, section->nameLength, key)) {
       return section;
     }
   }

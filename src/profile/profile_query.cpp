@@ -156,16 +156,14 @@ std::uint32_t ProfileGetString(const char *section, const char *entry, const cha
                        buffer, size);
     }
   }
-  ProfileSection *found =
-      ProfileIndexedSection(file, section, sectionLength, ProfileHashName(section, sectionLength));
+  ProfileSection *found = ProfileIndexedSection(file, ProfileFoldKey(section, sectionLength));
   if (found == nullptr) {
     return StoreDefault(defaultText, buffer, size);
   }
   if (entryLength == 0) {
     return StoreNameList(found->firstEntry, buffer, size);
   }
-  const ProfileEntry *value =
-      ProfileIndexedEntry(found, entry, entryLength, ProfileHashName(entry, entryLength));
+  const ProfileEntry *value = ProfileIndexedEntry(found, ProfileFoldKey(entry, entryLength));
   if (value == nullptr) {
     return StoreDefault(defaultText, buffer, size);
   }
