@@ -68,15 +68,18 @@ int ReadLinkAt(int folder, const std::string &name, std::string &target) {
 }
 
 // Follows symbolic links at the last component, so that the link stays and
-// the file it names is rewritten. A target that does not exist yet is fine.
-int LocateTarget(const char *path, int *folder, std::string &name) {
+// the file it names is rewritten. A target that does not exist yet is fine;
+// exists and status tell what the name found is.
+int LocateTarget(const char *path, int *folder, std::string &name, struct stat &status,
+                 bool &exists) {
+  exists = false;
   int error = OpenFolderOf(AT_FDCWD, path, folder, name);
   for (int hop = 0; error == 0; ++hop) {
-    struct stat status {};
     if (fstatat(*folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
       return errno == ENOENT ? 0 : errno;
     }
     if (!S_ISLNK(status.st_mode)) {
+      exists = true;
       return 0;
     }
     if (hop == MaximumLinkHops) {
@@ -93,10 +96,9 @@ int LocateTarget(const char *path, int *folder, std::string &name) {
 
 // A file its owner made read-only stays untouched, as it would if it were
 // rewritten in place, even though its folder would allow the replacement.
-int CheckTarget(int folder, const std::string &name, struct stat &status, bool &exists) {
-  exists = fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+int CheckTarget(int folder, const std::string &name, const struct stat &status, bool exists) {
   if (!exists) {
-    return errno == ENOENT ? 0 : errno;
+    return 0;
   }
   if (!S_ISREG(status.st_mode)) {
     return EISDIR;
@@ -128,9 +130,9 @@ struct FileReplacement {
 namespace {
 
 int PrepareReplacement(const char *path, FileReplacement &replacement) {
-  int error = LocateTarget(path, &replacement.folder, replacement.name);
   struct stat status {};
   bool exists = false;
+  int error = LocateTarget(path, &replacement.folder, replacement.name, status, exists);
   if (error == 0) {
     error = CheckTarget(replacement.folder, replacement.name, status, exists);
   }
