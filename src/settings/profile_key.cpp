@@ -22,6 +22,15 @@ void ProfileKey::KeepCurrent(const ByteString &newValueName, const ByteString &n
   }
 }
 
+void ProfileKey::KeepCurrent(ByteString &&newValueName, ByteString &&newSection) {
+  if (!newSection.empty()) {
+    section = std::move(newSection);
+  }
+  if (!newValueName.empty()) {
+    valueName = std::move(newValueName);
+  }
+}
+
 std::uint32_t ProfileKey::GetNumber(ByteString newValueName, ByteString newSection,
                                     std::uint32_t defaultValue) {
   KeepCurrent(newValueName, newSection);
@@ -41,7 +50,7 @@ std::uint32_t ProfileKey::GetHexNumber(ByteString newValueName, ByteString newSe
 // plus its terminator.
 std::int32_t ProfileKey::GetString(ByteString &out, ByteString defaultValue,
                                    ByteString newValueName, ByteString newSection) {
-  KeepCurrent(newValueName, newSection);
+  KeepCurrent(std::move(newValueName), std::move(newSection));
   if (!section.empty() && !valueName.empty()) {
     char text[512];
     const std::uint32_t delivered = ProfileGetString(
