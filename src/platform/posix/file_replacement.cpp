@@ -108,10 +108,15 @@ int CheckTarget(int folder, const std::string &name, const struct stat &status, 
 
 // The replacement keeps the target's permission bits, and its owner and
 // group as far as this process may give them away (root may; others keep
-// theirs, which they can only have been writing as anyway).
-int KeepOwnerAndPermissions(int descriptor, const struct stat &target) {
-  if (fchown(descriptor, target.st_uid, target.st_gid) != 0) {
+// theirs, which they can only have been writing as anyway). What the new
+// file already has as the target has it is left alone.
+int KeepOwnerAndPermissions(int descriptor, const struct stat &made, const struct stat &target) {
+  if ((made.st_uid != target.st_uid || made.st_gid != target.st_gid) &&
+      fchown(descriptor, target.st_uid, target.st_gid) != 0) {
     fchown(descriptor, static_cast<uid_t>(-1), target.st_gid);
+  }
+  if ((made.st_mode & 0777) == (target.st_mode & 0777)) {
+    return 0;
   }
   return fchmod(descriptor, target.st_mode & 0777) == 0 ? 0 : errno;
 }
@@ -144,7 +149,8 @@ int PrepareReplacement(const char *path, FileReplacement &replacement) {
                                                      replacement.temporary);
   }
   if (error == 0 && exists) {
-    error = KeepOwnerAndPermissions(replacement.temporary.descriptor, status);
+    error = KeepOwnerAndPermissions(replacement.temporary.descriptor, replacement.temporary.status,
+                                    status);
   }
   if (error != 0) {
     return error;
