@@ -11,16 +11,15 @@
 //   the file from the cache and frees it, so the next load reads it again.
 // - lookup: one key for the whole run; GetString(out, default, name, section)
 //   per line of the keys file, with both names given each time (they replace
-//   the key's current ones). GetString asks the engine twice, first for the
-//   length and then for the text into out, sized exactly; every argument is a
-//   ByteString passed by value, as callers pass them, and out is a fresh
-//   ByteString each time, as a caller's local would be. A miss delivers the
-//   default, a text that no value can equal.
+//   the key's current ones). GetString asks the engine once, into a buffer on
+//   its stack, and copies the text into out; every argument is a ByteString
+//   passed by value, as callers pass them, and out is a fresh ByteString each
+//   time, as a caller's local would be. A miss delivers the default, a text
+//   that no value can equal.
 // - enumerate: EnumerateSections, then EnumerateValueNames(count, section)
 //   for each section name: arrays of ByteString made with new[] and released
 //   with delete[]. The key asks the engine by index, three times per name
-//   (count, length, copy), and each of those calls walks the list from its
-//   head: on the order of 1.5 n^2 steps for a list of n names.
+//   (count, length, copy); each of those calls takes constant time.
 // - update: SetString(value, name, section) per target; deleting the key
 //   releases the file, which the engine writes back to the path it was loaded
 //   from (kWritesInPlace: the harness copies FILE to OUTFILE first and the

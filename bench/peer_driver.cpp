@@ -8,26 +8,24 @@
 //   frees it. Releasing every time keeps the next load from being a cache hit.
 // - lookup: one ProfileGetString call per key into a 64 KiB buffer, larger
 //   than any line of the workloads. Every call finds the file in the cache by
-//   path, then searches sections and entries linearly, as any caller's
-//   call does. A miss answers the caller's default, so the default is a text
-//   no value can equal. ProfileKey::GetString asks twice (length, then fill);
-//   this measures the single call, the engine's floor.
+//   path, then the section and the entry through the engine's name indexes,
+//   as any caller's call does. A miss answers the caller's default, so the
+//   default is a text no value can equal. This measures the single call, the
+//   engine's floor; ProfileKey::GetString makes the same call into a buffer of
+//   its own.
 // - enumerate: ProfileGetSectionName(i) for i = 0, 1, ... until it answers 0;
 //   ProfileFindSection(name) for each; ProfileGetEntryName(j) for j = 0, 1,
-//   ... until 0. Names are addressed by index and each call walks its list
-//   from the head, so listing n names of one section takes on the order of
-//   n^2 / 2 steps (the same holds for the sections of a file). That is the
-//   engine's design: the `wide` cell (one section of 100,000 entries) is slow
-//   by construction. One call per name with a large buffer; ProfileKey's
-//   listings ask three times per name (count, length, fill).
-// - update: ProfileSetString per target, then ProfileRelease, which writes
-//   the changed file back to the path it was loaded from (kWritesInPlace: the
-//   harness copies FILE to OUTFILE first and the driver loads OUTFILE). Each
-//   set searches its section linearly, so changing 1% of one section of n
-//   entries costs n^2 / 200 compares: most of the `wide` update. The write
-//   goes to a temporary file, fsynced, renamed over the target, then the
-//   folder fsynced; the peers write without fsync, so this op includes disk
-//   flushes they do not pay.
+//   ... until 0. One call per name with a large buffer: the section listing's
+//   cursor answers the next index at once, and an entry's list position leads
+//   to its record at once, so listing is linear. ProfileKey's listings ask
+//   three times per name (count, length, fill).
+// - update: ProfileSetString per target (through the indexes, constant time
+//   each), then ProfileRelease, which writes the changed file back to the path
+//   it was loaded from (kWritesInPlace: the harness copies FILE to OUTFILE
+//   first and the driver loads OUTFILE). The write goes to a temporary file,
+//   fsynced, renamed over the target, then the folder fsynced; the peers write
+//   without fsync, so this op includes two disk flushes they do not pay, and
+//   on small files those flushes are nearly all of it.
 // - content (untimed checksums and update targets): walks the cached records
 //   from ProfileOpen directly (peer_driver_common.h).
 //

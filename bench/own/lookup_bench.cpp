@@ -1,6 +1,7 @@
 // Looking values up in a cached file, hit and miss, by the size of the one
 // section searched: through the engine's single call, and through
-// ProfileKey::GetString (a length query and a fetch, ByteString arguments).
+// ProfileKey::GetString (one engine call for values that fit its buffer,
+// ByteString arguments).
 #include "bench_support.h"
 
 #include "settings/profile_key.h"

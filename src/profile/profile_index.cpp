@@ -12,15 +12,6 @@
 
 namespace {
 
-// The slot where a hash starts its probe: the hash scaled to the table.
-std::uint32_t HomeSlot(std::uint32_t hash, std::uint32_t slotCount) {
-  return static_cast<std::uint32_t>((static_cast<std::uint64_t>(hash) * slotCount) >> 32);
-}
-
-std::uint32_t NextSlot(std::uint32_t slot, std::uint32_t slotCount) {
-  return slot + 1 == slotCount ? 0 : slot + 1;
-}
-
 // Room for used names at most four fifths full, so probes stay short.
 bool Crowded(std::uint32_t used, std::uint32_t slotCount) {
   return static_cast<std::uint64_t>(used) * 5 >= static_cast<std::uint64_t>(slotCount) * 4;
@@ -30,16 +21,12 @@ std::uint32_t RoomyCount(std::uint32_t names) {
   return names + names / 2 + 4;
 }
 
-bool NamesMatch(const char *name, std::uint32_t nameLength, const char *key, std::size_t length) {
-  return nameLength == length && ProfileSameName(name, key, length);
-}
-
 // --- Entries ---
 
 void PlaceEntry(ProfileEntrySlot *slots, std::uint32_t slotCount, ProfileEntrySlot slot) {
-  std::uint32_t at = HomeSlot(slot.hash, slotCount);
+  std::uint32_t at = ProfileHomeSlot(slot.hash, slotCount);
   while (slots[at].position != 0) {
-    at = NextSlot(at, slotCount);
+    at = ProfileNextSlot(at, slotCount);
   }
   slots[at] = slot;
 }
@@ -64,9 +51,9 @@ bool ResizeEntrySlots(ProfileSection *section, std::uint32_t slotCount) {
 // --- Sections ---
 
 void PlaceSection(ProfileSection **slots, std::uint32_t slotCount, ProfileSection *section) {
-  std::uint32_t at = HomeSlot(section->nameHash, slotCount);
+  std::uint32_t at = ProfileHomeSlot(section->nameHash, slotCount);
   while (slots[at] != nullptr) {
-    at = NextSlot(at, slotCount);
+    at = ProfileNextSlot(at, slotCount);
   }
   slots[at] = section;
 }
@@ -89,9 +76,9 @@ bool ResizeSectionSlots(ProfileFile *file, std::uint32_t slotCount) {
 
 // The slot holding this very section, which must be indexed.
 std::uint32_t SlotOf(const ProfileFile *file, const ProfileSection *section) {
-  std::uint32_t at = HomeSlot(section->nameHash, file->sectionSlotCount);
+  std::uint32_t at = ProfileHomeSlot(section->nameHash, file->sectionSlotCount);
   while (file->sectionSlots[at] != section) {
-    at = NextSlot(at, file->sectionSlotCount);
+    at = ProfileNextSlot(at, file->sectionSlotCount);
   }
   return at;
 }
@@ -102,8 +89,9 @@ void EmptySectionSlot(ProfileFile *file, std::uint32_t gap) {
   ProfileSection **slots = file->sectionSlots;
   const std::uint32_t count = file->sectionSlotCount;
   slots[gap] = nullptr;
-  for (std::uint32_t at = NextSlot(gap, count); slots[at] != nullptr; at = NextSlot(at, count)) {
-    const std::uint32_t home = HomeSlot(slots[at]->nameHash, count);
+  for (std::uint32_t at = ProfileNextSlot(gap, count); slots[at] != nullptr;
+       at = ProfileNextSlot(at, count)) {
+    const std::uint32_t home = ProfileHomeSlot(slots[at]->nameHash, count);
     // The record may move back to the gap unless its home lies cyclically
     // after the gap, up to its current slot.
     const bool homeAfterGap = gap <= at ? (gap < home && home <= at) : (gap < home || home <= at);
@@ -125,11 +113,11 @@ void PlaceFirstOfName(ProfileSection *section, std::uint32_t position, std::uint
   const ProfileEntry *entry = ProfileEntryAt(section, position);
   ProfileEntrySlot *slots = section->entrySlots;
   const std::uint32_t count = section->entrySlotCount;
-  std::uint32_t at = HomeSlot(hash, count);
-  for (; slots[at].position != 0; at = NextSlot(at, count)) {
+  std::uint32_t at = ProfileHomeSlot(hash, count);
+  for (; slots[at].position != 0; at = ProfileNextSlot(at, count)) {
     if (slots[at].hash == hash) {
       const ProfileEntry *indexed = ProfileEntryAt(section, slots[at].position - 1);
-      if (NamesMatch(indexed->name, indexed->nameLength, entry->name, entry->nameLength)) {
+      if (ProfileNamesMatch(indexed->name, indexed->nameLength, entry->name, entry->nameLength)) {
         return;
       }
     }
@@ -138,12 +126,9 @@ void PlaceFirstOfName(ProfileSection *section, std::uint32_t position, std::uint
   ++section->indexedNames;
 }
 
-// A section's entry index is made at its first lookup, from the list; false
-// when memory ran out (lookups then walk the list).
-bool EnsureEntryIndex(ProfileSection *section) {
-  if (section->entrySlotCount != 0 || section->entryCount == 0) {
-    return true;
-  }
+} // namespace
+
+bool ProfileMakeEntryIndex(ProfileSection *section) {
   if (!ResizeEntrySlots(section, RoomyCount(section->entryCount))) {
     return false;
   }
@@ -159,30 +144,10 @@ bool EnsureEntryIndex(ProfileSection *section) {
   return true;
 }
 
-} // namespace
-
-ProfileEntry *ProfileIndexedEntry(ProfileSection *section, const char *name, std::size_t length,
-                                  std::uint32_t hash) {
-  if (!EnsureEntryIndex(section)) {
-    for (ProfileEntry *entry = section->firstEntry; entry != nullptr; entry = entry->next) {
-      if (NamesMatch(entry->name, entry->nameLength, name, length)) {
-        return entry;
-      }
-    }
-    return nullptr;
-  }
-  const std::uint32_t count = section->entrySlotCount;
-  if (count == 0) {
-    return nullptr;
-  }
-  const ProfileEntrySlot *slots = section->entrySlots;
-  for (std::uint32_t at = HomeSlot(hash, count); slots[at].position != 0;
-       at = NextSlot(at, count)) {
-    if (slots[at].hash == hash) {
-      ProfileEntry *entry = ProfileEntryAt(section, slots[at].position - 1);
-      if (NamesMatch(entry->name, entry->nameLength, name, length)) {
-        return entry;
-      }
+ProfileEntry *ProfileWalkForEntry(const ProfileSection *section, const ProfileKeyName &key) {
+  for (ProfileEntry *entry = section->firstEntry; entry != nullptr; entry = entry->next) {
+    if (ProfileNameIs(entry->name, entry->nameLength, key)) {
+      return entry;
     }
   }
   return nullptr;
@@ -200,27 +165,11 @@ bool ProfileIndexEntry(ProfileSection *section, std::uint32_t position, std::uin
   return true;
 }
 
-ProfileSection *ProfileIndexedSection(const ProfileFile *file, const char *name, std::size_t length,
-                                      std::uint32_t hash) {
-  const std::uint32_t count = file->sectionSlotCount;
-  if (count == 0) {
-    return nullptr;
-  }
-  ProfileSection *const *slots = file->sectionSlots;
-  for (std::uint32_t at = HomeSlot(hash, count); slots[at] != nullptr; at = NextSlot(at, count)) {
-    ProfileSection *section = slots[at];
-    if (section->nameHash == hash && NamesMatch(section->name, section->nameLength, name, length)) {
-      return section;
-    }
-  }
-  return nullptr;
-}
-
 bool ProfileIndexSection(ProfileFile *file, ProfileSection *section) {
   section->nextSameName = nullptr;
   section->lastSameName = section;
   ProfileSection *first =
-      ProfileIndexedSection(file, section->name, section->nameLength, section->nameHash);
+      ProfileIndexedSection(file, ProfileFoldKey(section->name, section->nameLength));
   if (first != nullptr) {
     first->lastSameName->nextSameName = section;
     first->lastSameName = section;
@@ -237,7 +186,7 @@ bool ProfileIndexSection(ProfileFile *file, ProfileSection *section) {
 
 void ProfileUnindexSection(ProfileFile *file, ProfileSection *section) {
   ProfileSection *first =
-      ProfileIndexedSection(file, section->name, section->nameLength, section->nameHash);
+      ProfileIndexedSection(file, ProfileFoldKey(section->name, section->nameLength));
   if (first != section) {
     // A later duplicate: it only leaves the chain of the first of its name.
     ProfileSection *before = first;

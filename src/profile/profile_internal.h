@@ -77,12 +77,63 @@ inline ProfileEntry *ProfileEntryAt(const ProfileSection *section, std::uint32_t
   index -= section->readEntryCount;
   return index < section->addedEntryCount ? section->addedEntries[index] : nullptr;
 }
-// The first entry (section) of that name, or null. A section's entry index
-// is made at its first lookup.
-ProfileEntry *ProfileIndexedEntry(ProfileSection *section, const char *name, std::size_t length,
-                                  std::uint32_t hash);
-ProfileSection *ProfileIndexedSection(const ProfileFile *file, const char *name, std::size_t length,
-                                      std::uint32_t hash);
+// The slot where a hash starts its probe (the hash scaled to the table),
+// and the slot after one.
+inline std::uint32_t ProfileHomeSlot(std::uint32_t hash, std::uint32_t slotCount) {
+  return static_cast<std::uint32_t>((static_cast<std::uint64_t>(hash) * slotCount) >> 32);
+}
+inline std::uint32_t ProfileNextSlot(std::uint32_t slot, std::uint32_t slotCount) {
+  return slot + 1 == slotCount ? 0 : slot + 1;
+}
+inline bool ProfileNamesMatch(const char *name, std::uint32_t nameLength, const char *key,
+                              std::size_t length) {
+  return nameLength == length && ProfileSameName(name, key, length);
+}
+// Makes a section's entry index from its list; false when memory ran out.
+bool ProfileMakeEntryIndex(ProfileSection *section);
+// The first entry of that name by walking the list.
+ProfileEntry *ProfileWalkForEntry(const ProfileSection *section, const ProfileKeyName &key);
+
+// The first entry of that name, or null. A section's entry index is made at
+// its first lookup; should memory for it run out, the list is walked.
+inline ProfileEntry *ProfileIndexedEntry(ProfileSection *section, const ProfileKeyName &key) {
+  const std::uint32_t count = section->entrySlotCount;
+  if (count == 0) {
+    if (section->entryCount == 0) {
+      return nullptr;
+    }
+    return ProfileMakeEntryIndex(section) ? ProfileIndexedEntry(section, key)
+                                          : ProfileWalkForEntry(section, key);
+  }
+  const ProfileEntrySlot *slots = section->entrySlots;
+  for (std::uint32_t at = ProfileHomeSlot(key.hash, count); slots[at].position != 0;
+       at = ProfileNextSlot(at, count)) {
+    if (slots[at].hash == key.hash) {
+      ProfileEntry *entry = ProfileEntryAt(section, slots[at].position - 1);
+      if (ProfileNameIs(entry->name, entry->nameLength, key)) {
+        return entry;
+      }
+    }
+  }
+  return nullptr;
+}
+
+// The first section of that name, or null.
+inline ProfileSection *ProfileIndexedSection(const ProfileFile *file, const ProfileKeyName &key) {
+  const std::uint32_t count = file->sectionSlotCount;
+  if (count == 0) {
+    return nullptr;
+  }
+  ProfileSection *const *slots = file->sectionSlots;
+  for (std::uint32_t at = ProfileHomeSlot(key.hash, count); slots[at] != nullptr;
+       at = ProfileNextSlot(at, count)) {
+    ProfileSection *section = slots[at];
+    if (section->nameHash == key.hash && ProfileNameIs(section->name, section->nameLength, key)) {
+      return section;
+    }
+  }
+  return nullptr;
+}
 // Indexes the entry appended at a list position when it is the first of its
 // name; false when memory ran out.
 bool ProfileIndexEntry(ProfileSection *section, std::uint32_t position, std::uint32_t hash);

@@ -107,3 +107,64 @@ inline bool ProfileSameName(const char *left, const char *right, std::size_t len
   const std::uint64_t r = TailWord(right, length);
   return l == r || FoldWord(l) == FoldWord(r);
 }
+
+// A name to look up, folded once for its hash and every comparison: its
+// words with the ASCII letters folded (the last one zero-padded), as far as
+// ProfileKeyWords of them go.
+constexpr std::size_t ProfileKeyWords = 8;
+struct ProfileKeyName {
+  const char *text;
+  std::size_t length;
+  std::uint32_t hash;
+  std::uint64_t words[ProfileKeyWords];
+};
+
+// The key of text; its hash is ProfileHashName's.
+inline ProfileKeyName ProfileFoldKey(const char *text, std::size_t length) {
+  using namespace profile_names;
+  ProfileKeyName key;
+  key.text = text;
+  key.length = length;
+  std::uint64_t state = length;
+  std::size_t word = 0;
+  for (; length > 8; text += 8, length -= 8, ++word) {
+    const std::uint64_t folded = FoldWord(Load64(text));
+    if (word < ProfileKeyWords) {
+      key.words[word] = folded;
+    }
+    state = Mix(state, folded);
+  }
+  const std::uint64_t last = length == 0 ? 0 : FoldWord(TailWord(text, length));
+  if (word < ProfileKeyWords) {
+    key.words[word] = last;
+  }
+  key.hash = static_cast<std::uint32_t>(Mix(state, last) >> 32);
+  return key;
+}
+
+// The bytes of a name beyond the key's folded words, compared; rare enough
+// to stay out of line.
+[[gnu::noinline]] inline bool ProfileSameNameTail(const char *name, const char *key,
+                                                  std::size_t length) {
+  return ProfileSameName(name, key, length);
+}
+
+// Whether a record's name (one with padding behind it, as every name in the
+// records has) is the key, ASCII case aside.
+inline bool ProfileNameIs(const char *name, std::uint32_t nameLength, const ProfileKeyName &key) {
+  using namespace profile_names;
+  if (nameLength != key.length) {
+    return false;
+  }
+  std::size_t left = key.length;
+  std::size_t word = 0;
+  for (; left > 8 && word < ProfileKeyWords; name += 8, left -= 8, ++word) {
+    if (FoldWord(Load64(name)) != key.words[word]) {
+      return false;
+    }
+  }
+  if (word == ProfileKeyWords) {
+    return ProfileSameNameTail(name, key.text + 8 * ProfileKeyWords, left);
+  }
+  return left == 0 || FoldWord(PaddedTailWord(name, left)) == key.words[word];
+}

@@ -4,27 +4,40 @@
 
 namespace {
 
+// Four moves of Chunk bytes that overlap as the length asks cover any length
+// from Chunk to 4 * Chunk, with no branch on the length: listings copy names
+// of mixed lengths one after another, where branches on the length would
+// mostly be guessed wrong.
+template <typename Chunk> inline void CopyInChunks(char *to, const char *from, std::size_t length) {
+  constexpr std::size_t size = sizeof(Chunk);
+  const std::size_t second = length < 2 * size ? length - size : size;
+  const std::size_t third = length < 2 * size ? 0 : length - 2 * size;
+  const std::size_t last = length - size;
+  Chunk a, b, c, d;
+  std::memcpy(&a, from, size);
+  std::memcpy(&b, from + second, size);
+  std::memcpy(&c, from + third, size);
+  std::memcpy(&d, from + last, size);
+  std::memcpy(to, &a, size);
+  std::memcpy(to + second, &b, size);
+  std::memcpy(to + third, &c, size);
+  std::memcpy(to + last, &d, size);
+}
+
 // memcpy for the short names and values most files hold: fixed-size moves
 // that overlap, instead of a call for a dozen bytes.
 inline void CopyBytes(char *to, const char *from, std::size_t length) {
-  if (length >= 8 && length <= 16) {
-    std::uint64_t head;
-    std::uint64_t tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + length - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + length - 8, &tail, 8);
-  } else if (length >= 4 && length < 8) {
-    std::uint32_t head;
-    std::uint32_t tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + length - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + length - 4, &tail, 4);
+  if (length >= 4 && length <= 16) {
+    CopyInChunks<std::uint32_t>(to, from, length);
   } else if (length < 4) {
-    for (std::size_t i = 0; i < length; ++i) {
-      to[i] = from[i];
+    if (length > 0) {
+      // First, middle and last cover 1 to 3 bytes.
+      to[0] = from[0];
+      to[length / 2] = from[length / 2];
+      to[length - 1] = from[length - 1];
     }
+  } else if (length <= 32) {
+    CopyInChunks<std::uint64_t>(to, from, length);
   } else {
     std::memcpy(to, from, length);
   }
@@ -153,16 +166,14 @@ std::uint32_t ProfileGetString(const char *section, const char *entry, const cha
                        buffer, size);
     }
   }
-  ProfileSection *found =
-      ProfileIndexedSection(file, section, sectionLength, ProfileHashName(section, sectionLength));
+  ProfileSection *found = ProfileIndexedSection(file, ProfileFoldKey(section, sectionLength));
   if (found == nullptr) {
     return StoreDefault(defaultText, buffer, size);
   }
   if (entryLength == 0) {
     return StoreNameList(found->firstEntry, buffer, size);
   }
-  const ProfileEntry *value =
-      ProfileIndexedEntry(found, entry, entryLength, ProfileHashName(entry, entryLength));
+  const ProfileEntry *value = ProfileIndexedEntry(found, ProfileFoldKey(entry, entryLength));
   if (value == nullptr) {
     return StoreDefault(defaultText, buffer, size);
   }

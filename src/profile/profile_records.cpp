@@ -14,9 +14,11 @@ bool Within(const char *text, const char *buffer, std::size_t size) {
   return buffer != nullptr && at >= begin && at - begin < size;
 }
 
-// A record followed by a copy of its name, in one allocation.
+// A record followed by a copy of its name and zero padding, in one
+// allocation: names in the records can be read a word at a time.
 template <typename Record> Record *NewWithName(const char *name, std::size_t nameLength) {
-  auto *record = static_cast<Record *>(std::calloc(1, sizeof(Record) + nameLength + 1));
+  auto *record =
+      static_cast<Record *>(std::calloc(1, sizeof(Record) + nameLength + 1 + ProfileTextPadding));
   if (record != nullptr) {
     record->name = reinterpret_cast<char *>(record + 1);
     std::memcpy(record->name, name, nameLength);

@@ -64,8 +64,7 @@ ProfileSection *FindOrAddSection(ProfileFile *file, const Trimmed &name) {
   if (name.length == 0) {
     return nullptr;
   }
-  ProfileSection *section = ProfileIndexedSection(file, name.start, name.length,
-                                                  ProfileHashName(name.start, name.length));
+  ProfileSection *section = ProfileIndexedSection(file, ProfileFoldKey(name.start, name.length));
   if (section != nullptr) {
     return section;
   }
@@ -84,8 +83,7 @@ ProfileEntry *SetEntry(const ProfileFile *file, ProfileSection *section, const T
   if (prepared == nullptr) {
     return nullptr;
   }
-  ProfileEntry *entry = ProfileIndexedEntry(section, name.start, name.length,
-                                            ProfileHashName(name.start, name.length));
+  ProfileEntry *entry = ProfileIndexedEntry(section, ProfileFoldKey(name.start, name.length));
   if (entry != nullptr) {
     StoreValue(section, entry, prepared, quoted, file);
     return entry;
@@ -106,7 +104,7 @@ ProfileEntry *ProfileFindEntry(ProfileSection *section, const char *name) {
     return nullptr;
   }
   const std::size_t length = std::strlen(name);
-  return ProfileIndexedEntry(section, name, length, ProfileHashName(name, length));
+  return ProfileIndexedEntry(section, ProfileFoldKey(name, length));
 }
 
 ProfileSection *ProfileFindSectionIn(const ProfileFile *file, const char *name) {
@@ -114,7 +112,7 @@ ProfileSection *ProfileFindSectionIn(const ProfileFile *file, const char *name) 
     return nullptr;
   }
   const std::size_t length = std::strlen(name);
-  return ProfileIndexedSection(file, name, length, ProfileHashName(name, length));
+  return ProfileIndexedSection(file, ProfileFoldKey(name, length));
 }
 
 ProfileSection *ProfileFindOrAddSection(ProfileFile *file, const char *name) {

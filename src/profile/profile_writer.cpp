@@ -64,8 +64,43 @@ bool NeedsGuardSpace(const ProfileFile *file, const ProfileEntry *entry, std::si
   return *CharPrevA(entry->value, entry->value + length) == '\\';
 }
 
+// The usual entry line, when it fits the room left in the buffer and no line
+// feed needs folding: put with one copy of its name and one of its value.
+bool PutPlainEntry(Output *out, const ProfileEntry *entry, std::size_t length, bool guard) {
+  const std::size_t quotes = entry->quoted == 1 ? 2 : 0;
+  const std::size_t line = entry->nameLength + 1 + quotes + length + (guard ? 1 : 0) + 2;
+  if (OutputBufferSize - out->used < line ||
+      std::memchr(entry->name, '\n', entry->nameLength) != nullptr ||
+      std::memchr(entry->value, '\n', length) != nullptr) {
+    return false;
+  }
+  char *at = out->buffer + out->used;
+  std::memcpy(at, entry->name, entry->nameLength);
+  at += entry->nameLength;
+  *at++ = '=';
+  if (quotes != 0) {
+    *at++ = '"';
+  }
+  std::memcpy(at, entry->value, length);
+  at += length;
+  if (quotes != 0) {
+    *at++ = '"';
+  }
+  if (guard) {
+    *at++ = ' ';
+  }
+  at[0] = '\r';
+  at[1] = '\n';
+  out->used += line;
+  return true;
+}
+
 void PutEntry(Output *out, const ProfileFile *file, const ProfileEntry *entry) {
   const std::size_t length = std::strlen(entry->value);
+  const bool guard = NeedsGuardSpace(file, entry, length);
+  if (PutPlainEntry(out, entry, length, guard)) {
+    return;
+  }
   Put(out, entry->name, entry->nameLength);
   PutBytes(out, "=", 1);
   if (entry->quoted == 1) {
@@ -75,7 +110,7 @@ void PutEntry(Output *out, const ProfileFile *file, const ProfileEntry *entry) {
   if (entry->quoted == 1) {
     PutBytes(out, "\"", 1);
   }
-  if (NeedsGuardSpace(file, entry, length)) {
+  if (guard) {
     PutBytes(out, " ", 1);
   }
   PutBytes(out, "\r\n", 2);

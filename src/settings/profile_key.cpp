@@ -22,6 +22,15 @@ void ProfileKey::KeepCurrent(const ByteString &newValueName, const ByteString &n
   }
 }
 
+void ProfileKey::KeepCurrent(ByteString &&newValueName, ByteString &&newSection) {
+  if (!newSection.empty()) {
+    section = std::move(newSection);
+  }
+  if (!newValueName.empty()) {
+    valueName = std::move(newValueName);
+  }
+}
+
 std::uint32_t ProfileKey::GetNumber(ByteString newValueName, ByteString newSection,
                                     std::uint32_t defaultValue) {
   KeepCurrent(newValueName, newSection);
@@ -34,11 +43,23 @@ std::uint32_t ProfileKey::GetHexNumber(ByteString newValueName, ByteString newSe
   return ProfileGetHexNumber(section.c_str(), valueName.c_str(), defaultValue, path.c_str());
 }
 
-// Sized exactly: one length query, then one fetch into a buffer of that
-// length plus its terminator.
+// Most values fit a buffer on the stack: one call answers them. Only a value
+// that may have been cut short there, and the name lists that an empty name
+// asks for (which a length query answers as empty), take the way that sizes
+// the text exactly: a length query, then a fetch into a buffer of that length
+// plus its terminator.
 std::int32_t ProfileKey::GetString(ByteString &out, ByteString defaultValue,
                                    ByteString newValueName, ByteString newSection) {
-  KeepCurrent(newValueName, newSection);
+  KeepCurrent(std::move(newValueName), std::move(newSection));
+  if (!section.empty() && !valueName.empty()) {
+    char text[512];
+    const std::uint32_t delivered = ProfileGetString(
+        section.c_str(), valueName.c_str(), defaultValue.c_str(), text, sizeof text, path.c_str());
+    if (delivered < sizeof text - 1) {
+      out.assign(text, delivered); // a value holds no zero byte: delivered is its length
+      return static_cast<std::int32_t>(delivered);
+    }
+  }
   char scratch[1] = {0};
   std::uint32_t length = ProfileGetString(section.c_str(), valueName.c_str(), defaultValue.c_str(),
                                           scratch, 0, path.c_str());

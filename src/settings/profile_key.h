@@ -61,8 +61,10 @@ public:
   std::int32_t Flush();
 
 protected:
-  // The keep-current rule.
+  // The keep-current rule; the second form takes over the texts of names
+  // passed by value instead of copying them.
   void KeepCurrent(const ByteString &newValueName, const ByteString &newSection);
+  void KeepCurrent(ByteString &&newValueName, ByteString &&newSection);
 
   ByteString path;
   ByteString section;

@@ -96,6 +96,40 @@ TEST_F(ProfileIndex, NamesCompareAndHashWithOnlyAsciiLettersFolded) {
   }
 }
 
+// A lookup key folded once answers as the names compare, over lengths that
+// cross the folded words it keeps (and the bytes beyond them), and hashes as
+// the name does; the record's name is read from a padded text.
+TEST_F(ProfileIndex, FoldedKeysMatchAsTheNamesCompare) {
+  static const char edges[] = {'@', 'A', 'Z', '[', '`', 'a', 'z', '{', '\xC1', '\xE1', '\x01', '0'};
+  Random random(5);
+  for (int round = 0; round < 20000; ++round) {
+    const std::uint32_t length = random.Below(8 * ProfileKeyWords + 17);
+    std::string name;
+    for (std::uint32_t i = 0; i < length; ++i) {
+      name += edges[random.Below(sizeof edges)];
+    }
+    std::string key = name;
+    if (length > 0) {
+      const std::uint32_t at = random.Below(length);
+      const char c = key[at];
+      if (random.Below(2) == 0 && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+        key[at] = static_cast<char>(c ^ 0x20);
+      } else if (random.Below(2) == 0) {
+        key[at] = edges[random.Below(sizeof edges)];
+      }
+    }
+    // Some keys one byte longer or shorter.
+    if (random.Below(8) == 0) {
+      key = length > 0 && random.Below(2) == 0 ? key.substr(0, length - 1) : key + "a";
+    }
+    const bool same = _stricmp(name.c_str(), key.c_str()) == 0;
+    const ProfileKeyName folded = ProfileFoldKey(key.data(), key.size());
+    ASSERT_EQ(folded.hash, ProfileHashName(key.data(), key.size()));
+    const std::string padded = name + std::string(ProfileTextPadding, '\x5A');
+    ASSERT_EQ(ProfileNameIs(padded.data(), length, folded), same) << name << " / " << key;
+  }
+}
+
 TEST_F(ProfileIndex, DeletingTheFirstOfDuplicateSectionsLetsTheNextOneTakeItsPlace) {
   const std::string file =
       MakeFile("dup.ini", "[A]\nk=1\n[b]\nx=1\n[a]\nk=2\n[B]\nx=2\n[A]\nk=3\n");

@@ -94,6 +94,46 @@ TEST_F(ProfileWriter, AValueEndingInABackslashDoesNotJoinTheNextLineWhenReadBack
   EXPECT_EQ(ReadBytes(path), "[s]\r\ndir=D:\\\r\nnext=1\r\nquoted=\"C:\\q\\\"\r\n\r\n");
 }
 
+// Entry lines of every length, quoted or not, some needing the space that
+// keeps a trailing backslash from joining the next line, come out exactly as
+// the records say wherever they fall against the writer's 64 KiB blocks.
+TEST_F(ProfileWriter, EntryLinesAreExactWhereverTheyFallAgainstTheWritersBlocks) {
+  const std::string path = Path("blocks.ini");
+  OpenInMode(path, 1);
+  std::uint32_t state = 12345;
+  const auto below = [&state](std::uint32_t limit) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % limit;
+  };
+  std::string expected;
+  for (int section = 0; section < 3; ++section) {
+    const std::string name = "section" + std::to_string(section);
+    expected += "[" + name + "]\r\n";
+    for (int i = 0; i < 700; ++i) {
+      std::string inner(below(300), 'a');
+      for (char &c : inner) {
+        c = static_cast<char>('a' + below(26));
+      }
+      if (below(4) == 0) {
+        inner += '\\';
+      }
+      const std::uint32_t kind = inner.empty() ? 0 : below(3); // plain, 'quoted', "quoted"
+      const std::string value = kind == 0   ? inner
+                                : kind == 1 ? "'" + inner + "'"
+                                            : "\"" + inner + "\"";
+      const std::string entry = "e" + std::to_string(i);
+      ASSERT_EQ(ProfileSetString(name.c_str(), entry.c_str(), value.c_str(), path.c_str()), 1);
+      const bool guard = kind == 0 && !inner.empty() && inner.back() == '\\';
+      expected +=
+          entry + "=" + (kind == 0 ? inner : "\"" + inner + "\"") + (guard ? " " : "") + "\r\n";
+    }
+    expected += "\r\n";
+  }
+  ASSERT_GT(expected.size(), 3u * 65536u);
+  ProfileRelease(path.c_str());
+  EXPECT_TRUE(ReadBytes(path) == expected);
+}
+
 TEST_F(ProfileWriter, AUtf16FileIsWrittenBackAsAnsiTextWithoutAMark) {
   const std::string path = MakeFile("u.ini", Utf16File(u"[s]\r\nk=caf\u00E9\r\n"));
   EXPECT_EQ(Get(path, "s", "k").substr(0, 3), "caf");

@@ -13,6 +13,8 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -349,3 +351,59 @@ TEST_F(ProfileKeyTest, FlushWritesTheChangeBeforeTheKeyIsDestroyed) {
 }
 
 } // namespace
+
+namespace {
+
+// What a caller sizing the text exactly gets from the engine: the length,
+// then the text fetched into a buffer of that length and its terminator.
+std::pair<std::string, std::uint32_t> SizedFetch(const std::string &section,
+                                                 const std::string &name,
+                                                 const std::string &defaultText,
+                                                 const std::string &path) {
+  const std::uint32_t length = ProfileGetString(section.c_str(), name.c_str(), defaultText.c_str(),
+                                                nullptr, 0, path.c_str());
+  std::string text(length + 1, '\0');
+  const std::uint32_t delivered = ProfileGetString(
+      section.c_str(), name.c_str(), defaultText.c_str(), text.data(), length + 1, path.c_str());
+  text.resize(std::strlen(text.c_str()));
+  return {text, delivered};
+}
+
+} // namespace
+
+// Values, quoted or not, and defaults of every length around the sizes where
+// the key's own buffer ends answer as the sized fetch does, in both modes.
+TEST_F(ProfileKeyTest, GetStringAnswersAsTheSizedFetchAtEveryLength) {
+  std::vector<std::size_t> lengths = {0, 1, 2, 15, 16, 17, 1000, 1500};
+  for (std::size_t length = 250; length < 262; ++length) {
+    lengths.push_back(length);
+  }
+  for (std::size_t length = 504; length < 520; ++length) {
+    lengths.push_back(length);
+  }
+  std::string text = "[s]\r\n";
+  for (std::size_t i = 0; i < lengths.size(); ++i) {
+    const std::string value(lengths[i], static_cast<char>('a' + i % 26));
+    text += "plain" + std::to_string(i) + "=" + value + "\r\n";
+    text += "quoted" + std::to_string(i) + "=\"" + value + "\"\r\n";
+  }
+  WriteFile(text);
+  for (std::uint32_t mode = 0; mode < 2; ++mode) {
+    ProfileKey key{ByteString(file)};
+    key.SetMode(mode);
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+      const std::string defaultText(lengths[i], 'd');
+      for (const std::string name : {"plain", "quoted", "missing"}) {
+        for (const std::string section : {"s", "absent"}) {
+          const std::string entry = name + std::to_string(i);
+          const auto expected = SizedFetch(section, entry, defaultText, file);
+          ByteString out("stale");
+          const std::int32_t delivered =
+              key.GetString(out, ByteString(defaultText), ByteString(entry), ByteString(section));
+          ASSERT_EQ(out, expected.first) << mode << " " << section << " " << entry;
+          ASSERT_EQ(static_cast<std::uint32_t>(delivered), expected.second);
+        }
+      }
+    }
+  }
+}

@@ -68,15 +68,18 @@ int ReadLinkAt(int folder, const std::string &name, std::string &target) {
 }
 
 // Follows symbolic links at the last component, so that the link stays and
-// the file it names is rewritten. A target that does not exist yet is fine.
-int LocateTarget(const char *path, int *folder, std::string &name) {
+// the file it names is rewritten. A target that does not exist yet is fine;
+// exists and status tell what the name found is.
+int LocateTarget(const char *path, int *folder, std::string &name, struct stat &status,
+                 bool &exists) {
+  exists = false;
   int error = OpenFolderOf(AT_FDCWD, path, folder, name);
   for (int hop = 0; error == 0; ++hop) {
-    struct stat status {};
     if (fstatat(*folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
       return errno == ENOENT ? 0 : errno;
     }
     if (!S_ISLNK(status.st_mode)) {
+      exists = true;
       return 0;
     }
     if (hop == MaximumLinkHops) {
@@ -93,10 +96,9 @@ int LocateTarget(const char *path, int *folder, std::string &name) {
 
 // A file its owner made read-only stays untouched, as it would if it were
 // rewritten in place, even though its folder would allow the replacement.
-int CheckTarget(int folder, const std::string &name, struct stat &status, bool &exists) {
-  exists = fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+int CheckTarget(int folder, const std::string &name, const struct stat &status, bool exists) {
   if (!exists) {
-    return errno == ENOENT ? 0 : errno;
+    return 0;
   }
   if (!S_ISREG(status.st_mode)) {
     return EISDIR;
@@ -106,10 +108,15 @@ int CheckTarget(int folder, const std::string &name, struct stat &status, bool &
 
 // The replacement keeps the target's permission bits, and its owner and
 // group as far as this process may give them away (root may; others keep
-// theirs, which they can only have been writing as anyway).
-int KeepOwnerAndPermissions(int descriptor, const struct stat &target) {
-  if (fchown(descriptor, target.st_uid, target.st_gid) != 0) {
+// theirs, which they can only have been writing as anyway). What the new
+// file already has as the target has it is left alone.
+int KeepOwnerAndPermissions(int descriptor, const struct stat &made, const struct stat &target) {
+  if ((made.st_uid != target.st_uid || made.st_gid != target.st_gid) &&
+      fchown(descriptor, target.st_uid, target.st_gid) != 0) {
     fchown(descriptor, static_cast<uid_t>(-1), target.st_gid);
+  }
+  if ((made.st_mode & 0777) == (target.st_mode & 0777)) {
+    return 0;
   }
   return fchmod(descriptor, target.st_mode & 0777) == 0 ? 0 : errno;
 }
@@ -128,9 +135,9 @@ struct FileReplacement {
 namespace {
 
 int PrepareReplacement(const char *path, FileReplacement &replacement) {
-  int error = LocateTarget(path, &replacement.folder, replacement.name);
   struct stat status {};
   bool exists = false;
+  int error = LocateTarget(path, &replacement.folder, replacement.name, status, exists);
   if (error == 0) {
     error = CheckTarget(replacement.folder, replacement.name, status, exists);
   }
@@ -142,7 +149,8 @@ int PrepareReplacement(const char *path, FileReplacement &replacement) {
                                                      replacement.temporary);
   }
   if (error == 0 && exists) {
-    error = KeepOwnerAndPermissions(replacement.temporary.descriptor, status);
+    error = KeepOwnerAndPermissions(replacement.temporary.descriptor, replacement.temporary.status,
+                                    status);
   }
   if (error != 0) {
     return error;

@@ -63,8 +63,7 @@ std::string DescriptorLink(int descriptor) {
 }
 
 // An unnamed file is of use only if it can be given a name at the end.
-bool CanBeNamedLater(int descriptor) {
-  struct stat own {};
+bool CanBeNamedLater(int descriptor, struct stat &own) {
   struct stat linked {};
   return fstat(descriptor, &own) == 0 && stat(DescriptorLink(descriptor).c_str(), &linked) == 0 &&
          own.st_ino == linked.st_ino && own.st_dev == linked.st_dev;
@@ -75,7 +74,7 @@ int CreateUnnamed(int folder, TemporaryFile &file) {
   if (descriptor < 0) {
     return errno;
   }
-  if (!CanBeNamedLater(descriptor)) {
+  if (!CanBeNamedLater(descriptor, file.status)) {
     close(descriptor);
     return EOPNOTSUPP;
   }
@@ -88,9 +87,8 @@ int CreateUnnamed(int folder, TemporaryFile &file) {
 
 // Locked at once: a write-back cleaning up may have taken the new file for
 // stale in the moment before, and removed it; then it has no link left.
-bool LockedAndStillLinked(int descriptor) {
+bool LockedAndStillLinked(int descriptor, struct stat &status) {
   const int error = TryLock(descriptor);
-  struct stat status {};
   return (error == 0 || LocksCannotTell(error)) && fstat(descriptor, &status) == 0 &&
          status.st_nlink > 0;
 }
@@ -107,7 +105,7 @@ int CreateNamed(int folder, const std::string &targetName, TemporaryFile &file) 
     if (descriptor < 0) {
       continue;
     }
-    if (LockedAndStillLinked(descriptor)) {
+    if (LockedAndStillLinked(descriptor, file.status)) {
       file.descriptor = descriptor;
       file.name = name;
       return 0;
@@ -155,24 +153,25 @@ void RemoveIfStale(int folder, const std::string &name) {
   close(descriptor);
 }
 
+// The folder's entries, read through its descriptor in blocks (one call
+// each, where opening it anew to list it would take five).
 std::vector<std::string> TemporaryNamesIn(int folder, const std::string &prefix) {
   std::vector<std::string> names;
-  const int listing = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  DIR *entries = listing < 0 ? nullptr : fdopendir(listing);
-  if (entries == nullptr) {
-    if (listing >= 0) {
-      close(listing);
+  alignas(dirent64) char block[32768];
+  while (true) {
+    const ssize_t filled = getdents64(folder, block, sizeof block);
+    if (filled <= 0) {
+      return names; // the end, or a folder that cannot be listed
     }
-    return names;
-  }
-  while (const dirent *entry = readdir(entries)) {
-    const std::string name = entry->d_name;
-    if (temporary_names::IsTemporaryName(name, prefix)) {
-      names.push_back(name);
+    for (ssize_t at = 0; at < filled;) {
+      const auto *entry = reinterpret_cast<const dirent64 *>(block + at);
+      const std::string name = entry->d_name;
+      if (temporary_names::IsTemporaryName(name, prefix)) {
+        names.push_back(name);
+      }
+      at += entry->d_reclen;
     }
   }
-  closedir(entries);
-  return names;
 }
 
 } // namespace

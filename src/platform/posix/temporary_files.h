@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <sys/stat.h>
 
 namespace posix_files {
 
@@ -12,8 +13,9 @@ namespace posix_files {
 bool IsPassingError(int error);
 
 struct TemporaryFile {
-  int descriptor = -1; // open for writing, and locked for as long as it is open
-  std::string name;    // empty while the file has no name in the folder
+  int descriptor = -1;   // open for writing, and locked for as long as it is open
+  std::string name;      // empty while the file has no name in the folder
+  struct stat status {}; // as it was made: its owner, group and permission bits
 };
 
 // A new temporary file for the target called targetName in folder: unnamed
@@ -28,7 +30,9 @@ int NameTemporaryFile(int folder, const std::string &targetName, TemporaryFile &
 
 // Removes the temporary files of targetName whose writers are gone: no
 // process holds a lock on them, or, where locks cannot tell, they have not
-// been written for ten minutes.
+// been written for ten minutes. The folder is listed through the descriptor
+// itself, which must not have been listed before (its position moves to the
+// end); one opened only to be written in (O_PATH) is not listed.
 void RemoveStaleTemporaryFiles(int folder, const std::string &targetName);
 
 } // namespace posix_files
