@@ -79,7 +79,8 @@ struct ProfileSection {
   std::uint32_t replacedValues;
   std::int32_t readFromFile; // 1: read from the file, 0: added by an update
   // Under keep-layout: the header's span, and one span per read entry
-  // (parallel to readEntries, in a chunk of the file's); null otherwise.
+  // (parallel to readEntries, behind them in the section's allocation); null
+  // otherwise.
   ProfileSpan headerSpan;
   ProfileSpan *readEntrySpans;
 };
@@ -125,7 +126,6 @@ struct ProfileFile {
   // 1 when the record was read under keep-layout: bytes and spans were kept,
   // and the writer changes only the lines of what changed.
   std::int32_t layoutKept;
-  struct ProfileSpanChunk *spanChunks; // where the sections' spans lie
   char *apartText;
   std::size_t apartTextSize;
   // Where the headers of read sections deleted since stood (their spans'

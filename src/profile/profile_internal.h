@@ -146,11 +146,6 @@ std::uint64_t ProfileRetryWaitsTaken();
 // copied out of them), so that a name in it can be read eight bytes at a time.
 constexpr std::size_t ProfileTextPadding = 8;
 
-// A chunk of spans of a file read under keep-layout; the spans follow.
-struct ProfileSpanChunk {
-  ProfileSpanChunk *next;
-};
-
 // --- Line reader and parser ---
 // A file is read whole into ProfileFile::bytes and split into lines there.
 // An 8-bit file is parsed in place: zero bytes end the names and values
@@ -197,10 +192,9 @@ struct ProfileReader {
   std::size_t pieceCount;
   std::size_t pieceCapacity;
   // The section being read: its record with the entries read so far behind
-  // it, grown as they come.
+  // it (and, under keep-layout, their spans behind room for entryCapacity
+  // entries), grown as they come.
   ProfileSection *block;
-  ProfileSpan *sectionSpans; // under keep-layout: those of the section being read
-  std::size_t spanRoom;      // spans there is room for from sectionSpans on
   std::uint32_t entryCount;
   std::uint32_t entryCapacity;
   std::uint32_t lastEntryCount; // of the section before, for sizing the next block

@@ -76,9 +76,21 @@ ProfileEntry *BlockEntries(ProfileSection *block) {
   return reinterpret_cast<ProfileEntry *>(block + 1);
 }
 
-// Room for one more entry in the section's block: the section record with
-// its entries behind it, grown as they are read.
-bool ReserveEntry(ProfileReader *reader) {
+// Under keep-layout the spans of a section's entries lie in its block too,
+// behind room for capacity entries: one allocation grows, as without spans,
+// and the spans move up only when it does.
+ProfileSpan *BlockSpans(ProfileSection *block, std::size_t capacity) {
+  return reinterpret_cast<ProfileSpan *>(BlockEntries(block) + capacity);
+}
+
+std::size_t BlockSize(std::size_t capacity, bool spans) {
+  return sizeof(ProfileSection) +
+         capacity * (sizeof(ProfileEntry) + (spans ? sizeof(ProfileSpan) : 0));
+}
+
+// Room for one more entry (and its span) in the section's block: the section
+// record with its entries behind it, grown as they are read.
+template <bool keepLayout> bool ReserveEntry(ProfileReader *reader) {
   const std::uint32_t count = reader->entryCount;
   if (reader->block != nullptr && count < reader->entryCapacity) {
     return true;
@@ -88,83 +100,35 @@ bool ReserveEntry(ProfileReader *reader) {
   const std::size_t guess = reader->lastEntryCount + reader->lastEntryCount / 4 + 16;
   const std::size_t capacity =
       reader->block == nullptr ? (guess < 4096 ? guess : 4096) : std::size_t{count} * 2;
-  auto *block = static_cast<ProfileSection *>(
-      FallibleRealloc(reader->block, sizeof(ProfileSection) + capacity * sizeof(ProfileEntry)));
-  if (block != nullptr) {
-    reader->block = block;
-  }
-  if (block == nullptr || capacity > UINT32_MAX) {
+  if (capacity > UINT32_MAX) {
     reader->failed = true;
     return false;
   }
+  auto *block = static_cast<ProfileSection *>(
+      FallibleRealloc(reader->block, BlockSize(capacity, keepLayout)));
+  if (block == nullptr) {
+    reader->failed = true;
+    return false;
+  }
+  if (keepLayout && count > 0) {
+    std::memmove(BlockSpans(block, capacity), BlockSpans(block, reader->entryCapacity),
+                 count * sizeof(ProfileSpan));
+  }
+  reader->block = block;
   reader->entryCapacity = static_cast<std::uint32_t>(capacity);
   return true;
-}
-
-// Spans in chunks small enough to come from the C heap's free lists.
-constexpr std::size_t SpanChunkSpans = 3000;
-
-ProfileSpan *ChunkSpans(ProfileSpanChunk *chunk) {
-  return reinterpret_cast<ProfileSpan *>(chunk + 1);
-}
-
-// Room for the span of the section's entry at index, which lacks it: the
-// section's spans lie together in a chunk of the file's. When the chunk is
-// full they move to a new one, or the chunk grows where the section has it
-// to itself.
-bool GrowSpans(ProfileReader *reader, std::uint32_t index) {
-  ProfileFile *file = reader->file;
-  const std::size_t wanted = std::size_t{index} * 2 + 1;
-  const std::size_t capacity = wanted < SpanChunkSpans ? SpanChunkSpans : wanted;
-  const std::size_t size = sizeof(ProfileSpanChunk) + capacity * sizeof(ProfileSpan);
-  ProfileSpanChunk *head = file->spanChunks;
-  const bool alone = head != nullptr && reader->sectionSpans == ChunkSpans(head);
-  auto *chunk =
-      static_cast<ProfileSpanChunk *>(alone ? FallibleRealloc(head, size) : FallibleMalloc(size));
-  if (chunk == nullptr) {
-    reader->failed = true;
-    return false;
-  }
-  if (!alone) {
-    chunk->next = head;
-    if (index > 0) {
-      std::memcpy(ChunkSpans(chunk), reader->sectionSpans, index * sizeof(ProfileSpan));
-    }
-  }
-  file->spanChunks = chunk;
-  reader->sectionSpans = ChunkSpans(chunk);
-  reader->spanRoom = capacity;
-  return true;
-}
-
-// The spans of a section that has its chunk to itself and leaves much of it
-// unused: the chunk shrinks to them, and the next section starts a new one.
-ProfileSpan *ShrinkSpans(ProfileReader *reader, std::uint32_t count) {
-  ProfileSpanChunk *head = reader->file->spanChunks;
-  if (reader->sectionSpans != ChunkSpans(head) || reader->spanRoom <= SpanChunkSpans ||
-      reader->spanRoom / 2 < count) {
-    return reader->sectionSpans;
-  }
-  auto *shrunk = static_cast<ProfileSpanChunk *>(
-      FallibleRealloc(head, sizeof(ProfileSpanChunk) + count * sizeof(ProfileSpan)));
-  if (shrunk != nullptr) {
-    reader->file->spanChunks = shrunk;
-    reader->spanRoom = count;
-  }
-  return ChunkSpans(reader->file->spanChunks);
 }
 
 // Made once for each choice of keep-layout, so that the usual reading pays
 // nothing for the spans.
 template <bool keepLayout>
 bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntryText &parts) {
-  if (!ReserveEntry(reader)) {
+  if (!ReserveEntry<keepLayout>(reader)) {
     return false;
   }
   const std::uint32_t index = reader->entryCount;
   // Spans hold lines shorter than 4 GiB (and no longer value can be answered).
-  if (keepLayout && (line->end - line->start > UINT32_MAX ||
-                     (index >= reader->spanRoom && !GrowSpans(reader, index)))) {
+  if (keepLayout && line->end - line->start > UINT32_MAX) {
     reader->failed = true;
     return false;
   }
@@ -189,7 +153,7 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
     const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
     const std::size_t valueByte =
         inPlace ? line->start + valueStart : ProfileByteOffset(reader, line, valueStart);
-    reader->sectionSpans[index] = {line->start,
+    BlockSpans(reader->block, reader->entryCapacity)[index] = {line->start,
                                    static_cast<std::uint32_t>(valueByte - line->start),
                                    static_cast<std::uint32_t>(line->end - line->start),
                                    static_cast<std::uint32_t>(parts.valueLength),
@@ -213,8 +177,13 @@ ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameL
                             const ProfileSpan &headerSpan) {
   const std::uint32_t count = reader->entryCount;
   const bool spans = reader->file->keepLayout != 0;
-  const std::size_t size = sizeof(ProfileSection) + count * sizeof(ProfileEntry);
-  auto *section = static_cast<ProfileSection *>(FallibleRealloc(reader->block, size));
+  if (spans && count > 0) {
+    // The spans move down behind the entries read before the block shrinks.
+    std::memmove(BlockSpans(reader->block, count),
+                 BlockSpans(reader->block, reader->entryCapacity), count * sizeof(ProfileSpan));
+  }
+  auto *section =
+      static_cast<ProfileSection *>(FallibleRealloc(reader->block, BlockSize(count, spans)));
   if (section == nullptr) {
     reader->failed = true;
     return nullptr;
@@ -226,11 +195,7 @@ ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameL
   ProfileEntry *entries = BlockEntries(section);
   if (spans) {
     section->headerSpan = headerSpan;
-    if (count > 0) {
-      section->readEntrySpans = ShrinkSpans(reader, count);
-      reader->sectionSpans = section->readEntrySpans + count;
-      reader->spanRoom -= count;
-    }
+    section->readEntrySpans = count > 0 ? BlockSpans(section, count) : nullptr;
   }
   section->name = name;
   section->nameLength = static_cast<std::uint32_t>(nameLength);
