@@ -38,10 +38,10 @@ void ProfileFreeText(ProfileFile *file);
 void ProfileFreeFile(ProfileFile *file);
 // Where a read entry's value as read stands: parsed in place, at its span's
 // value start (behind an opening quote) in the file's bytes; copied, right
-// before its name, as KeepEntry copies them.
+// behind its name, as KeepEntry copies them.
 inline const char *ProfileReadValue(const ProfileFile *file, const ProfileEntry &entry,
                                     const ProfileSpan &span) {
-  return span.copied != 0 ? entry.name - span.readValueLength - 1
+  return span.copied != 0 ? entry.name + entry.nameLength + 1
                           : file->bytes + span.valueStart() + span.readQuoted;
 }
 

@@ -127,11 +127,6 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
     return false;
   }
   const std::uint32_t index = reader->entryCount;
-  // Spans hold lines shorter than 4 GiB (and no longer value can be answered).
-  if (keepLayout && line->end - line->start > UINT32_MAX) {
-    reader->failed = true;
-    return false;
-  }
   // Without keep-layout joined lines are put together in place too.
   const bool inPlace = keepLayout ? InPlace(reader, line) : reader->inPlace;
   const std::size_t nameEnd = parts.nameStart + parts.nameLength;
@@ -140,10 +135,9 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
   const bool restorable = keepLayout && inPlace;
   const char nameEndByte = restorable ? line->text[nameEnd] : '\0';
   const char valueEndByte = restorable ? line->text[valueEnd] : '\0';
-  // The value first: in place, the name's terminator may stand on the '=';
-  // copied, the value stands right before the name (ProfileReadValue).
-  char *value = KeepText(reader, line, parts.valueStart, parts.valueLength, inPlace);
+  // Copied, the value stands right behind the name (ProfileReadValue).
   char *name = KeepText(reader, line, parts.nameStart, parts.nameLength, inPlace);
+  char *value = KeepText(reader, line, parts.valueStart, parts.valueLength, inPlace);
   if (value == nullptr || name == nullptr) {
     return false;
   }
@@ -153,14 +147,15 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
     const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
     const std::size_t valueByte =
         inPlace ? line->start + valueStart : ProfileByteOffset(reader, line, valueStart);
-    BlockSpans(reader->block, reader->entryCapacity)[index] = {line->start,
-                                   static_cast<std::uint32_t>(valueByte - line->start),
-                                   static_cast<std::uint32_t>(line->end - line->start),
-                                   static_cast<std::uint32_t>(parts.valueLength),
-                                   static_cast<std::uint8_t>(parts.quoted),
-                                   static_cast<std::uint8_t>(inPlace ? 0 : 1),
-                                   nameEndByte,
-                                   valueEndByte};
+    // Offsets fit: the file is shorter than 4 GiB (ProfileReaderStart).
+    BlockSpans(reader->block, reader->entryCapacity)[index] = {
+        static_cast<std::uint32_t>(line->start),
+        static_cast<std::uint32_t>(valueByte - line->start),
+        static_cast<std::uint32_t>(line->end - line->start),
+        static_cast<std::uint8_t>(parts.quoted),
+        static_cast<std::uint8_t>(inPlace ? 0 : 1),
+        nameEndByte,
+        valueEndByte};
   }
   ProfileEntry &entry = BlockEntries(reader->block)[index];
   entry.name = name;
@@ -284,13 +279,9 @@ std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader)
   const bool inPlace = keepLayout ? InPlace(reader, &line) : reader->inPlace;
   ProfileSpan headerSpan{};
   if (keepLayout) {
-    if (line.end - line.start > UINT32_MAX) {
-      reader->failed = true;
-      return 0;
-    }
     const std::size_t nameByte =
         inPlace ? line.start + nameStart : ProfileByteOffset(reader, &line, nameStart);
-    headerSpan.lineStart = line.start;
+    headerSpan.lineStart = static_cast<std::uint32_t>(line.start);
     headerSpan.valueOffset = static_cast<std::uint32_t>(nameByte - line.start);
     headerSpan.lineLength = static_cast<std::uint32_t>(line.end - line.start);
     headerSpan.copied = inPlace ? 0 : 1;
