@@ -83,6 +83,8 @@ ProfileSpan *BlockSpans(ProfileSection *block, std::size_t capacity) {
   return reinterpret_cast<ProfileSpan *>(BlockEntries(block) + capacity);
 }
 
+constexpr std::size_t LargeBlockSize = std::size_t{1} << 20;
+
 std::size_t BlockSize(std::size_t capacity, bool spans) {
   return sizeof(ProfileSection) +
          capacity * (sizeof(ProfileEntry) + (spans ? sizeof(ProfileSpan) : 0));
@@ -171,14 +173,22 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
 ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameLength,
                             const ProfileSpan &headerSpan) {
   const std::uint32_t count = reader->entryCount;
+  const std::uint32_t capacity = reader->entryCapacity;
   const bool spans = reader->file->keepLayout != 0;
-  if (spans && count > 0) {
+  // Under keep-layout a large block at least half full keeps its room:
+  // shrinking it would move its spans, and a block given back smaller than
+  // it grew makes the next load of a file alike grow into fresh memory.
+  const bool keepRoom = spans && reader->block != nullptr &&
+                        BlockSize(capacity, true) >= LargeBlockSize && count >= capacity / 2;
+  const std::uint32_t room = keepRoom ? capacity : count;
+  if (spans && count > 0 && room != capacity) {
     // The spans move down behind the entries read before the block shrinks.
-    std::memmove(BlockSpans(reader->block, count),
-                 BlockSpans(reader->block, reader->entryCapacity), count * sizeof(ProfileSpan));
+    std::memmove(BlockSpans(reader->block, count), BlockSpans(reader->block, capacity),
+                 count * sizeof(ProfileSpan));
   }
-  auto *section =
-      static_cast<ProfileSection *>(FallibleRealloc(reader->block, BlockSize(count, spans)));
+  auto *section = keepRoom ? reader->block
+                           : static_cast<ProfileSection *>(
+                                 FallibleRealloc(reader->block, BlockSize(count, spans)));
   if (section == nullptr) {
     reader->failed = true;
     return nullptr;
@@ -190,7 +200,7 @@ ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameL
   ProfileEntry *entries = BlockEntries(section);
   if (spans) {
     section->headerSpan = headerSpan;
-    section->readEntrySpans = count > 0 ? BlockSpans(section, count) : nullptr;
+    section->readEntrySpans = count > 0 ? BlockSpans(section, room) : nullptr;
   }
   section->name = name;
   section->nameLength = static_cast<std::uint32_t>(nameLength);
