@@ -41,7 +41,6 @@ struct ProfileSpan {
   char valueEndByte;
 };
 
-
 // One slot of a section's entry index: the hash of a name and the position
 // (from 1; 0 marks a free slot) of the first entry of that name in list order.
 struct ProfileEntrySlot {

@@ -317,9 +317,9 @@ bool ValueChanged(const ProfileFile *file, const ProfileEntry &entry, const Prof
   if (entry.quoted != span.readQuoted) {
     return true;
   }
-  const std::size_t length = span.copied != 0 ? std::strlen(read)
-                                              : ReadValueEnd(file, span) - span.valueStart() -
-                                                    span.readQuoted;
+  const std::size_t length = span.copied != 0
+                                 ? std::strlen(read)
+                                 : ReadValueEnd(file, span) - span.valueStart() - span.readQuoted;
   return std::strlen(entry.value) != length || std::memcmp(entry.value, read, length) != 0;
 }
 

@@ -150,14 +150,14 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
     const std::size_t valueByte =
         inPlace ? line->start + valueStart : ProfileByteOffset(reader, line, valueStart);
     // Offsets fit: the file is shorter than 4 GiB (ProfileReaderStart).
-    BlockSpans(reader->block, reader->entryCapacity)[index] = {
-        static_cast<std::uint32_t>(line->start),
-        static_cast<std::uint32_t>(valueByte - line->start),
-        static_cast<std::uint32_t>(line->end - line->start),
-        static_cast<std::uint8_t>(parts.quoted),
-        static_cast<std::uint8_t>(inPlace ? 0 : 1),
-        nameEndByte,
-        valueEndByte};
+    BlockSpans(reader->block,
+               reader->entryCapacity)[index] = {static_cast<std::uint32_t>(line->start),
+                                                static_cast<std::uint32_t>(valueByte - line->start),
+                                                static_cast<std::uint32_t>(line->end - line->start),
+                                                static_cast<std::uint8_t>(parts.quoted),
+                                                static_cast<std::uint8_t>(inPlace ? 0 : 1),
+                                                nameEndByte,
+                                                valueEndByte};
   }
   ProfileEntry &entry = BlockEntries(reader->block)[index];
   entry.name = name;
@@ -186,9 +186,10 @@ ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameL
     std::memmove(BlockSpans(reader->block, count), BlockSpans(reader->block, capacity),
                  count * sizeof(ProfileSpan));
   }
-  auto *section = keepRoom ? reader->block
-                           : static_cast<ProfileSection *>(
-                                 FallibleRealloc(reader->block, BlockSize(count, spans)));
+  auto *section =
+      keepRoom
+          ? reader->block
+          : static_cast<ProfileSection *>(FallibleRealloc(reader->block, BlockSize(count, spans)));
   if (section == nullptr) {
     reader->failed = true;
     return nullptr;
