@@ -480,32 +480,70 @@ bool PutKeptLayout(FileReplacement *replacement, const ProfileFile *file) {
 } // namespace
 
 // While the text is ended, a value parsed in place ends at its zero byte.
-void ProfileRestoreFileBytes(ProfileFile *file) {
-  ForEachInPlaceRecord(file, [file](char *nameEnd, const ProfileSpan &span, bool isEntry) {
+namespace {
+
+// Puts back the bytes as read; the places of the values' zero bytes go to
+// valueEnds, in the order of the walk, when it is given.
+void RestoreFileBytes(ProfileFile *file, std::uint32_t *valueEnds) {
+  std::size_t next = 0;
+  ForEachInPlaceRecord(file, [&](char *nameEnd, const ProfileSpan &span, bool isEntry) {
     *nameEnd = span.nameEndByte;
     if (isEntry) {
       char *value = file->bytes + span.valueStart() + span.readQuoted;
-      value[std::strlen(value)] = span.valueEndByte;
+      char *end = value + std::strlen(value);
+      *end = span.valueEndByte;
+      if (valueEnds != nullptr) {
+        valueEnds[next++] = static_cast<std::uint32_t>(end - file->bytes);
+      }
     }
   });
+}
+
+// Ends the names and values again; a value's end is taken from valueEnds
+// when given, else found as the parser found it.
+void TerminateFileText(ProfileFile *file, const std::uint32_t *valueEnds) {
+  std::size_t next = 0;
+  ForEachInPlaceRecord(file, [&](char *nameEnd, const ProfileSpan &span, bool isEntry) {
+    *nameEnd = '\0';
+    if (isEntry) {
+      file->bytes[valueEnds != nullptr ? valueEnds[next++] : ReadValueEnd(file, span)] = '\0';
+    }
+  });
+}
+
+// Room for the value ends of every read entry: null when there are none or
+// memory ran out, and the values' ends are then found again.
+std::uint32_t *ValueEndsRoom(const ProfileFile *file) {
+  std::size_t count = 0;
+  for (const ProfileSection *section = file->firstSection; section != nullptr;
+       section = section->next) {
+    count += section->readFromFile != 0 ? section->readEntryCount : 0;
+  }
+  return count > 0 ? static_cast<std::uint32_t *>(FallibleMalloc(count * sizeof(std::uint32_t)))
+                   : nullptr;
+}
+
+} // namespace
+
+// While the text is ended, a value parsed in place ends at its zero byte.
+void ProfileRestoreFileBytes(ProfileFile *file) {
+  RestoreFileBytes(file, nullptr);
 }
 
 // With the bytes as read, a value's end is found as the parser found it.
 void ProfileTerminateFileText(ProfileFile *file) {
-  ForEachInPlaceRecord(file, [file](char *nameEnd, const ProfileSpan &span, bool isEntry) {
-    *nameEnd = '\0';
-    if (isEntry) {
-      file->bytes[ReadValueEnd(file, span)] = '\0';
-    }
-  });
+  TerminateFileText(file, nullptr);
 }
 
 // The file's bytes are put back as read for the write (the read names and
-// values are not used meanwhile), and ended again afterwards.
+// values are not used meanwhile), and ended again afterwards, at the places
+// noted while putting them back.
 bool ProfilePutKeptLayout(FileReplacement *replacement, ProfileFile *file) {
-  ProfileRestoreFileBytes(file);
+  std::uint32_t *valueEnds = ValueEndsRoom(file);
+  RestoreFileBytes(file, valueEnds);
   const bool written = PutKeptLayout(replacement, file);
-  ProfileTerminateFileText(file);
+  TerminateFileText(file, valueEnds);
+  std::free(valueEnds);
   return written;
 }
 
