@@ -18,19 +18,19 @@ struct ProfileEntry {
 // Where a record stands in its file's bytes (ProfileFile::bytes), as offsets:
 // its first physical line starts at lineStart, its last one ends at lineEnd()
 // (past its line end, if it has one), and valueStart() is where an entry's
-// value begins (for a header: its name, after the '['). Kept only under
-// keep-layout, compactly, as spans are many: a record's lines are shorter
-// than 4 GiB (longer ones are not read under keep-layout).
+// value begins, at its opening quote when quoted (for a header: its name,
+// after the '['). Kept only under keep-layout, in 16 bytes, as spans are
+// many: a file read this way is shorter than 4 GiB.
 struct ProfileSpan {
-  std::size_t lineStart;
+  std::uint32_t lineStart;
   std::uint32_t valueOffset; // from lineStart
   std::uint32_t lineLength;
-  std::size_t valueStart() const { return lineStart + valueOffset; }
-  std::size_t lineEnd() const { return lineStart + lineLength; }
-  // An entry's value as read, its length and quoting (where it stands,
-  // ProfileReadValue says), so that the writer can tell an entry set to what
-  // it had from one that changed.
-  std::uint32_t readValueLength;
+  std::size_t valueStart() const { return std::size_t{lineStart} + valueOffset; }
+  std::size_t lineEnd() const { return std::size_t{lineStart} + lineLength; }
+  // Whether an entry's value as read was quoted. Where that value stands,
+  // ProfileReadValue says; its length is found again from the text when
+  // needed, so that the writer can tell an entry set to what it had from
+  // one that changed.
   std::uint8_t readQuoted;
   // 0: the line was parsed in place in the bytes, where nameEndByte and
   // valueEndByte are what the zero bytes ending the name and the value (for
@@ -79,7 +79,8 @@ struct ProfileSection {
   std::uint32_t replacedValues;
   std::int32_t readFromFile; // 1: read from the file, 0: added by an update
   // Under keep-layout: the header's span, and one span per read entry
-  // (parallel to readEntries, in a chunk of the file's); null otherwise.
+  // (parallel to readEntries, behind them in the section's allocation); null
+  // otherwise.
   ProfileSpan headerSpan;
   ProfileSpan *readEntrySpans;
 };
@@ -125,7 +126,6 @@ struct ProfileFile {
   // 1 when the record was read under keep-layout: bytes and spans were kept,
   // and the writer changes only the lines of what changed.
   std::int32_t layoutKept;
-  struct ProfileSpanChunk *spanChunks; // where the sections' spans lie
   char *apartText;
   std::size_t apartTextSize;
   // Where the headers of read sections deleted since stood (their spans'

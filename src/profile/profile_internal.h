@@ -38,10 +38,10 @@ void ProfileFreeText(ProfileFile *file);
 void ProfileFreeFile(ProfileFile *file);
 // Where a read entry's value as read stands: parsed in place, at its span's
 // value start (behind an opening quote) in the file's bytes; copied, right
-// before its name, as KeepEntry copies them.
+// behind its name, as KeepEntry copies them.
 inline const char *ProfileReadValue(const ProfileFile *file, const ProfileEntry &entry,
                                     const ProfileSpan &span) {
-  return span.copied != 0 ? entry.name - span.readValueLength - 1
+  return span.copied != 0 ? entry.name + entry.nameLength + 1
                           : file->bytes + span.valueStart() + span.readQuoted;
 }
 
@@ -197,11 +197,6 @@ std::uint64_t ProfileRetryWaitsTaken();
 // copied out of them), so that a name in it can be read eight bytes at a time.
 constexpr std::size_t ProfileTextPadding = 8;
 
-// A chunk of spans of a file read under keep-layout; the spans follow.
-struct ProfileSpanChunk {
-  ProfileSpanChunk *next;
-};
-
 // --- Line reader and parser ---
 // A file is read whole into ProfileFile::bytes and split into lines there.
 // An 8-bit file is parsed in place: zero bytes end the names and values
@@ -248,10 +243,9 @@ struct ProfileReader {
   std::size_t pieceCount;
   std::size_t pieceCapacity;
   // The section being read: its record with the entries read so far behind
-  // it, grown as they come.
+  // it (and, under keep-layout, their spans behind room for entryCapacity
+  // entries), grown as they come.
   ProfileSection *block;
-  ProfileSpan *sectionSpans; // under keep-layout: those of the section being read
-  std::size_t spanRoom;      // spans there is room for from sectionSpans on
   std::uint32_t entryCount;
   std::uint32_t entryCapacity;
   std::uint32_t lastEntryCount; // of the section before, for sizing the next block

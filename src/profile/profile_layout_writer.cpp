@@ -291,15 +291,36 @@ void CopyUpToValue(LayoutOutput *out, std::size_t start, std::size_t valueStart)
   Copy(out, piece, valueStart);
 }
 
+// Where the value as read of an entry parsed in place ends, while the file's
+// bytes are as read: the parser's own steps over its line's text (up to its
+// line end, or a zero byte before it), trimmed, before a closing quote.
+std::size_t ReadValueEnd(const ProfileFile *file, const ProfileSpan &span) {
+  const std::size_t start = span.valueStart();
+  std::size_t end = span.lineEnd() - LineEndLength(file, span.lineStart, span.lineEnd());
+  const auto *zero = static_cast<const char *>(std::memchr(file->bytes + start, '\0', end - start));
+  if (zero != nullptr) {
+    end = static_cast<std::size_t>(zero - file->bytes);
+  }
+  while (end > start && ProfileIsSpace(file->bytes[end - 1])) {
+    --end;
+  }
+  return end - span.readQuoted;
+}
+
 // Told by length, since the value read may stand in the file's bytes as
-// read, without its zero byte.
+// read, without its zero byte. Only a value an update replaced is compared.
 bool ValueChanged(const ProfileFile *file, const ProfileEntry &entry, const ProfileSpan &span) {
   const char *read = ProfileReadValue(file, entry, span);
   if (entry.value == read) {
     return false;
   }
-  return entry.quoted != span.readQuoted || std::strlen(entry.value) != span.readValueLength ||
-         std::memcmp(entry.value, read, span.readValueLength) != 0;
+  if (entry.quoted != span.readQuoted) {
+    return true;
+  }
+  const std::size_t length = span.copied != 0
+                                 ? std::strlen(read)
+                                 : ReadValueEnd(file, span) - span.valueStart() - span.readQuoted;
+  return std::strlen(entry.value) != length || std::memcmp(entry.value, read, length) != 0;
 }
 
 // One line for an entry whose value changed, ending as its last line did.
@@ -405,25 +426,23 @@ void PutReadSections(LayoutOutput *out, const std::size_t *deleted) {
   Copy(out, position, TextEnd(file));
 }
 
-// Calls put(place, byte) for every zero byte that ends a read name or value
-// of the sections still there, in the file's bytes, with the byte it took
-// the place of. Lines whose text was copied have none.
-template <typename Put> void ForEachTerminator(ProfileFile *file, Put put) {
+// Calls put(nameEnd, span, isEntry) for every header and entry of the
+// sections still there that was parsed in place in the file's bytes, with
+// the place of the zero byte that ends its name. Lines whose text was copied
+// hold no zero bytes of ours.
+template <typename Put> void ForEachInPlaceRecord(ProfileFile *file, Put put) {
   for (ProfileSection *section = file->firstSection; section != nullptr; section = section->next) {
     if (section->readFromFile == 0) {
       continue;
     }
     if (section->headerSpan.copied == 0) {
-      put(section->name + section->nameLength, section->headerSpan.nameEndByte);
+      put(section->name + section->nameLength, section->headerSpan, false);
     }
     for (std::uint32_t i = 0; i < section->readEntryCount; ++i) {
       const ProfileEntry &entry = section->readEntries[i];
       const ProfileSpan &span = section->readEntrySpans[i];
       if (span.copied == 0) {
-        put(entry.name + entry.nameLength, span.nameEndByte);
-        // In place, the value read begins at the span's value start.
-        put(file->bytes + span.valueStart() + span.readQuoted + span.readValueLength,
-            span.valueEndByte);
+        put(entry.name + entry.nameLength, span, true);
       }
     }
   }
@@ -460,20 +479,71 @@ bool PutKeptLayout(FileReplacement *replacement, const ProfileFile *file) {
 
 } // namespace
 
-void ProfileRestoreFileBytes(ProfileFile *file) {
-  ForEachTerminator(file, [](char *place, char byte) { *place = byte; });
+// While the text is ended, a value parsed in place ends at its zero byte.
+namespace {
+
+// Puts back the bytes as read; the places of the values' zero bytes go to
+// valueEnds, in the order of the walk, when it is given.
+void RestoreFileBytes(ProfileFile *file, std::uint32_t *valueEnds) {
+  std::size_t next = 0;
+  ForEachInPlaceRecord(file, [&](char *nameEnd, const ProfileSpan &span, bool isEntry) {
+    *nameEnd = span.nameEndByte;
+    if (isEntry) {
+      char *value = file->bytes + span.valueStart() + span.readQuoted;
+      char *end = value + std::strlen(value);
+      *end = span.valueEndByte;
+      if (valueEnds != nullptr) {
+        valueEnds[next++] = static_cast<std::uint32_t>(end - file->bytes);
+      }
+    }
+  });
 }
 
+// Ends the names and values again; a value's end is taken from valueEnds
+// when given, else found as the parser found it.
+void TerminateFileText(ProfileFile *file, const std::uint32_t *valueEnds) {
+  std::size_t next = 0;
+  ForEachInPlaceRecord(file, [&](char *nameEnd, const ProfileSpan &span, bool isEntry) {
+    *nameEnd = '\0';
+    if (isEntry) {
+      file->bytes[valueEnds != nullptr ? valueEnds[next++] : ReadValueEnd(file, span)] = '\0';
+    }
+  });
+}
+
+// Room for the value ends of every read entry: null when there are none or
+// memory ran out, and the values' ends are then found again.
+std::uint32_t *ValueEndsRoom(const ProfileFile *file) {
+  std::size_t count = 0;
+  for (const ProfileSection *section = file->firstSection; section != nullptr;
+       section = section->next) {
+    count += section->readFromFile != 0 ? section->readEntryCount : 0;
+  }
+  return count > 0 ? static_cast<std::uint32_t *>(FallibleMalloc(count * sizeof(std::uint32_t)))
+                   : nullptr;
+}
+
+} // namespace
+
+// While the text is ended, a value parsed in place ends at its zero byte.
+void ProfileRestoreFileBytes(ProfileFile *file) {
+  RestoreFileBytes(file, nullptr);
+}
+
+// With the bytes as read, a value's end is found as the parser found it.
 void ProfileTerminateFileText(ProfileFile *file) {
-  ForEachTerminator(file, [](char *place, char) { *place = '\0'; });
+  TerminateFileText(file, nullptr);
 }
 
 // The file's bytes are put back as read for the write (the read names and
-// values are not used meanwhile), and ended again afterwards.
+// values are not used meanwhile), and ended again afterwards, at the places
+// noted while putting them back.
 bool ProfilePutKeptLayout(FileReplacement *replacement, ProfileFile *file) {
-  ProfileRestoreFileBytes(file);
+  std::uint32_t *valueEnds = ValueEndsRoom(file);
+  RestoreFileBytes(file, valueEnds);
   const bool written = PutKeptLayout(replacement, file);
-  ProfileTerminateFileText(file);
+  TerminateFileText(file, valueEnds);
+  std::free(valueEnds);
   return written;
 }
 

@@ -76,9 +76,23 @@ ProfileEntry *BlockEntries(ProfileSection *block) {
   return reinterpret_cast<ProfileEntry *>(block + 1);
 }
 
-// Room for one more entry in the section's block: the section record with
-// its entries behind it, grown as they are read.
-bool ReserveEntry(ProfileReader *reader) {
+// Under keep-layout the spans of a section's entries lie in its block too,
+// behind room for capacity entries: one allocation grows, as without spans,
+// and the spans move up only when it does.
+ProfileSpan *BlockSpans(ProfileSection *block, std::size_t capacity) {
+  return reinterpret_cast<ProfileSpan *>(BlockEntries(block) + capacity);
+}
+
+constexpr std::size_t LargeBlockSize = std::size_t{1} << 20;
+
+std::size_t BlockSize(std::size_t capacity, bool spans) {
+  return sizeof(ProfileSection) +
+         capacity * (sizeof(ProfileEntry) + (spans ? sizeof(ProfileSpan) : 0));
+}
+
+// Room for one more entry (and its span) in the section's block: the section
+// record with its entries behind it, grown as they are read.
+template <bool keepLayout> bool ReserveEntry(ProfileReader *reader) {
   const std::uint32_t count = reader->entryCount;
   if (reader->block != nullptr && count < reader->entryCapacity) {
     return true;
@@ -88,86 +102,33 @@ bool ReserveEntry(ProfileReader *reader) {
   const std::size_t guess = reader->lastEntryCount + reader->lastEntryCount / 4 + 16;
   const std::size_t capacity =
       reader->block == nullptr ? (guess < 4096 ? guess : 4096) : std::size_t{count} * 2;
-  auto *block = static_cast<ProfileSection *>(
-      FallibleRealloc(reader->block, sizeof(ProfileSection) + capacity * sizeof(ProfileEntry)));
-  if (block != nullptr) {
-    reader->block = block;
-  }
-  if (block == nullptr || capacity > UINT32_MAX) {
+  if (capacity > UINT32_MAX) {
     reader->failed = true;
     return false;
   }
+  auto *block = static_cast<ProfileSection *>(
+      FallibleRealloc(reader->block, BlockSize(capacity, keepLayout)));
+  if (block == nullptr) {
+    reader->failed = true;
+    return false;
+  }
+  if (keepLayout && count > 0) {
+    std::memmove(BlockSpans(block, capacity), BlockSpans(block, reader->entryCapacity),
+                 count * sizeof(ProfileSpan));
+  }
+  reader->block = block;
   reader->entryCapacity = static_cast<std::uint32_t>(capacity);
   return true;
-}
-
-// Spans in chunks small enough to come from the C heap's free lists.
-constexpr std::size_t SpanChunkSpans = 3000;
-
-ProfileSpan *ChunkSpans(ProfileSpanChunk *chunk) {
-  return reinterpret_cast<ProfileSpan *>(chunk + 1);
-}
-
-// Room for the span of the section's entry at index, which lacks it: the
-// section's spans lie together in a chunk of the file's. When the chunk is
-// full they move to a new one, or the chunk grows where the section has it
-// to itself.
-bool GrowSpans(ProfileReader *reader, std::uint32_t index) {
-  ProfileFile *file = reader->file;
-  const std::size_t wanted = std::size_t{index} * 2 + 1;
-  const std::size_t capacity = wanted < SpanChunkSpans ? SpanChunkSpans : wanted;
-  const std::size_t size = sizeof(ProfileSpanChunk) + capacity * sizeof(ProfileSpan);
-  ProfileSpanChunk *head = file->spanChunks;
-  const bool alone = head != nullptr && reader->sectionSpans == ChunkSpans(head);
-  auto *chunk =
-      static_cast<ProfileSpanChunk *>(alone ? FallibleRealloc(head, size) : FallibleMalloc(size));
-  if (chunk == nullptr) {
-    reader->failed = true;
-    return false;
-  }
-  if (!alone) {
-    chunk->next = head;
-    if (index > 0) {
-      std::memcpy(ChunkSpans(chunk), reader->sectionSpans, index * sizeof(ProfileSpan));
-    }
-  }
-  file->spanChunks = chunk;
-  reader->sectionSpans = ChunkSpans(chunk);
-  reader->spanRoom = capacity;
-  return true;
-}
-
-// The spans of a section that has its chunk to itself and leaves much of it
-// unused: the chunk shrinks to them, and the next section starts a new one.
-ProfileSpan *ShrinkSpans(ProfileReader *reader, std::uint32_t count) {
-  ProfileSpanChunk *head = reader->file->spanChunks;
-  if (reader->sectionSpans != ChunkSpans(head) || reader->spanRoom <= SpanChunkSpans ||
-      reader->spanRoom / 2 < count) {
-    return reader->sectionSpans;
-  }
-  auto *shrunk = static_cast<ProfileSpanChunk *>(
-      FallibleRealloc(head, sizeof(ProfileSpanChunk) + count * sizeof(ProfileSpan)));
-  if (shrunk != nullptr) {
-    reader->file->spanChunks = shrunk;
-    reader->spanRoom = count;
-  }
-  return ChunkSpans(reader->file->spanChunks);
 }
 
 // Made once for each choice of keep-layout, so that the usual reading pays
 // nothing for the spans.
 template <bool keepLayout>
 bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntryText &parts) {
-  if (!ReserveEntry(reader)) {
+  if (!ReserveEntry<keepLayout>(reader)) {
     return false;
   }
   const std::uint32_t index = reader->entryCount;
-  // Spans hold lines shorter than 4 GiB (and no longer value can be answered).
-  if (keepLayout && (line->end - line->start > UINT32_MAX ||
-                     (index >= reader->spanRoom && !GrowSpans(reader, index)))) {
-    reader->failed = true;
-    return false;
-  }
   // Without keep-layout joined lines are put together in place too.
   const bool inPlace = keepLayout ? InPlace(reader, line) : reader->inPlace;
   const std::size_t nameEnd = parts.nameStart + parts.nameLength;
@@ -176,10 +137,9 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
   const bool restorable = keepLayout && inPlace;
   const char nameEndByte = restorable ? line->text[nameEnd] : '\0';
   const char valueEndByte = restorable ? line->text[valueEnd] : '\0';
-  // The value first: in place, the name's terminator may stand on the '=';
-  // copied, the value stands right before the name (ProfileReadValue).
-  char *value = KeepText(reader, line, parts.valueStart, parts.valueLength, inPlace);
+  // Copied, the value stands right behind the name (ProfileReadValue).
   char *name = KeepText(reader, line, parts.nameStart, parts.nameLength, inPlace);
+  char *value = KeepText(reader, line, parts.valueStart, parts.valueLength, inPlace);
   if (value == nullptr || name == nullptr) {
     return false;
   }
@@ -189,14 +149,15 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
     const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
     const std::size_t valueByte =
         inPlace ? line->start + valueStart : ProfileByteOffset(reader, line, valueStart);
-    reader->sectionSpans[index] = {line->start,
-                                   static_cast<std::uint32_t>(valueByte - line->start),
-                                   static_cast<std::uint32_t>(line->end - line->start),
-                                   static_cast<std::uint32_t>(parts.valueLength),
-                                   static_cast<std::uint8_t>(parts.quoted),
-                                   static_cast<std::uint8_t>(inPlace ? 0 : 1),
-                                   nameEndByte,
-                                   valueEndByte};
+    // Offsets fit: the file is shorter than 4 GiB (ProfileReaderStart).
+    BlockSpans(reader->block,
+               reader->entryCapacity)[index] = {static_cast<std::uint32_t>(line->start),
+                                                static_cast<std::uint32_t>(valueByte - line->start),
+                                                static_cast<std::uint32_t>(line->end - line->start),
+                                                static_cast<std::uint8_t>(parts.quoted),
+                                                static_cast<std::uint8_t>(inPlace ? 0 : 1),
+                                                nameEndByte,
+                                                valueEndByte};
   }
   ProfileEntry &entry = BlockEntries(reader->block)[index];
   entry.name = name;
@@ -212,9 +173,23 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
 ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameLength,
                             const ProfileSpan &headerSpan) {
   const std::uint32_t count = reader->entryCount;
+  const std::uint32_t capacity = reader->entryCapacity;
   const bool spans = reader->file->keepLayout != 0;
-  const std::size_t size = sizeof(ProfileSection) + count * sizeof(ProfileEntry);
-  auto *section = static_cast<ProfileSection *>(FallibleRealloc(reader->block, size));
+  // Under keep-layout a large block at least half full keeps its room:
+  // shrinking it would move its spans, and a block given back smaller than
+  // it grew makes the next load of a file alike grow into fresh memory.
+  const bool keepRoom = spans && reader->block != nullptr &&
+                        BlockSize(capacity, true) >= LargeBlockSize && count >= capacity / 2;
+  const std::uint32_t room = keepRoom ? capacity : count;
+  if (spans && count > 0 && room != capacity) {
+    // The spans move down behind the entries read before the block shrinks.
+    std::memmove(BlockSpans(reader->block, count), BlockSpans(reader->block, capacity),
+                 count * sizeof(ProfileSpan));
+  }
+  auto *section =
+      keepRoom
+          ? reader->block
+          : static_cast<ProfileSection *>(FallibleRealloc(reader->block, BlockSize(count, spans)));
   if (section == nullptr) {
     reader->failed = true;
     return nullptr;
@@ -226,11 +201,7 @@ ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameL
   ProfileEntry *entries = BlockEntries(section);
   if (spans) {
     section->headerSpan = headerSpan;
-    if (count > 0) {
-      section->readEntrySpans = ShrinkSpans(reader, count);
-      reader->sectionSpans = section->readEntrySpans + count;
-      reader->spanRoom -= count;
-    }
+    section->readEntrySpans = count > 0 ? BlockSpans(section, room) : nullptr;
   }
   section->name = name;
   section->nameLength = static_cast<std::uint32_t>(nameLength);
@@ -319,13 +290,9 @@ std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader)
   const bool inPlace = keepLayout ? InPlace(reader, &line) : reader->inPlace;
   ProfileSpan headerSpan{};
   if (keepLayout) {
-    if (line.end - line.start > UINT32_MAX) {
-      reader->failed = true;
-      return 0;
-    }
     const std::size_t nameByte =
         inPlace ? line.start + nameStart : ProfileByteOffset(reader, &line, nameStart);
-    headerSpan.lineStart = line.start;
+    headerSpan.lineStart = static_cast<std::uint32_t>(line.start);
     headerSpan.valueOffset = static_cast<std::uint32_t>(nameByte - line.start);
     headerSpan.lineLength = static_cast<std::uint32_t>(line.end - line.start);
     headerSpan.copied = inPlace ? 0 : 1;

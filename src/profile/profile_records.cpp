@@ -205,11 +205,6 @@ void ProfileFreeSections(ProfileFile *file) {
   }
   std::free(file->sectionSlots);
   file->sectionSlots = nullptr;
-  while (file->spanChunks != nullptr) {
-    ProfileSpanChunk *next = file->spanChunks->next;
-    std::free(file->spanChunks);
-    file->spanChunks = next;
-  }
   std::free(file->deletedHeaders);
   file->deletedHeaders = nullptr;
   file->deletedHeaderCount = 0;

@@ -212,6 +212,35 @@ TEST_F(FaultWalk, AFailureOutlastingEveryAttemptAnswersFailureAfterTenWaits) {
   EXPECT_TRUE(ReadBytes(path) == newBytes);
 }
 
+// Without room to note where the values end, a keep-layout write-back finds
+// the ends again as the parser found them: the file comes back with only the
+// changed line different, and every value still reads as it did.
+TEST_F(FaultWalk, AKeepLayoutWriteBackWithoutRoomForTheValueEndsFindsThemAgain) {
+  const char text[] = "; note\n[s]\r\na=1\r\nb = \"two\" \r\nc='3'\nd=\te\v\r\nf=\r\n"
+                      "g=x\0hidden\nh = last";
+  const std::string bytes(text, sizeof text - 1);
+  const struct {
+    const char *entry;
+    const char *value;
+  } values[] = {{"b", "two"}, {"c", "3"}, {"d", "e"}, {"f", ""}, {"g", "x"}, {"h", "last"}};
+  ProfileRelease(path.c_str());
+  WriteBytes(path, bytes);
+  ProfileRegister(path.c_str());
+  ProfileSetKeepLayout(path.c_str(), 1);
+  ASSERT_EQ(ProfileSetString("s", "a", "changed", path.c_str()), 1);
+  ArmFault(FaultKind::Allocation, 1, FaultError::OutOfMemory);
+  EXPECT_EQ(ProfileFlush(path.c_str()), 1);
+  EXPECT_EQ(FaultsStruck(), 1u);
+  DisarmFaults();
+  std::string expected = bytes;
+  expected.replace(expected.find("a=1"), 3, "a=changed");
+  EXPECT_TRUE(ReadBytes(path) == expected);
+  for (const auto &read : values) {
+    EXPECT_EQ(Get(path, "s", read.entry), read.value) << read.entry;
+  }
+  ExpectOnlyTheTarget();
+}
+
 // --- Loading ---
 
 // One shape of file to load: its bytes, how it is read, and the fewest calls
