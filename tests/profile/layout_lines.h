@@ -187,10 +187,22 @@ inline bool EndsWith(const std::string &text, const std::string &end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// Whether a line's text holds a zero unit, which ends its text for the
+// reader: such a line never goes on in the next one.
+inline bool HoldsZero(const std::string &text, bool utf16) {
+  const std::size_t unit = utf16 ? 2 : 1;
+  for (std::size_t at = 0; at + unit <= text.size(); at += unit) {
+    if (UnitAt(text, at, utf16) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // A line as written: the same bytes. The file's last line may also have
 // got a line end, when it had none and lines were added behind it, and one
 // space before that end, when under continuation its backslash would now
-// join the added line to it.
+// join the added line to it (unless a zero ends its text before that).
 inline bool SameLine(const PhysicalLine &original, const PhysicalLine &written, bool last,
                      bool continuation, bool utf16) {
   if (written.bytes == original.bytes || !last) {
@@ -203,7 +215,7 @@ inline bool SameLine(const PhysicalLine &original, const PhysicalLine &written, 
     ending = !utf16 && EndsWith(text, "\r\n") ? "\r\n" : Units("\n", utf16);
     text.resize(text.size() - ending.size());
   }
-  if (continuation && EndsWith(text, Units("\\", utf16))) {
+  if (continuation && EndsWith(text, Units("\\", utf16)) && !HoldsZero(text, utf16)) {
     text += Units(" ", utf16);
   }
   if (original.lineEnd) {
