@@ -26,8 +26,10 @@
 // buffer given is touched; updates change exactly what the update rules
 // say; a write-back writes exactly the records (without keep-layout), a
 // reload gives the records written, and writing again gives the same bytes;
-// no temporary file is left behind and nothing stays cached.
+// under keep-layout every line no update touched survives byte for byte and
+// in order; no temporary file is left behind and nothing stays cached.
 #include "fuzz_script.h"
+#include "layout_lines.h"
 #include "profile/profile_internal.h"
 
 #include <cstdio>
@@ -64,17 +66,26 @@ void Require(bool holds, const char *what, const std::string &detail = std::stri
 
 // --- The records as plain values: what the engine holds, and the model ---
 
+// origin is where a record was read: its place among the file's sections,
+// or among its section's entries; -1 for one an update added. It is no part
+// of what a record holds, so equality leaves it out.
 struct Entry {
   std::string name;
   std::string value;
   std::int32_t quoted;
-  bool operator==(const Entry &) const = default;
+  int origin = -1;
+  bool operator==(const Entry &other) const {
+    return name == other.name && value == other.value && quoted == other.quoted;
+  }
 };
 
 struct Section {
   std::string name;
   std::vector<Entry> entries;
-  bool operator==(const Section &) const = default;
+  int origin = -1;
+  bool operator==(const Section &other) const {
+    return name == other.name && entries == other.entries;
+  }
 };
 
 using Records = std::vector<Section>;
@@ -89,6 +100,22 @@ std::string Describe(const Records &records) {
     }
   }
   return out;
+}
+
+// Bytes as C escapes, for failure messages; long texts are cut.
+std::string Escaped(const std::string &bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  constexpr std::size_t most = 400;
+  std::string out;
+  for (const char c : bytes.substr(0, most)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+      out += c;
+    } else {
+      out += std::string("\\x") + digits[byte >> 4] + digits[byte & 15];
+    }
+  }
+  return bytes.size() > most ? out + "..." : out;
 }
 
 // --- Text rules, written out from the format's description ---
@@ -296,7 +323,9 @@ public:
   // was read.
   void Load() {
     Register();
+    const std::string bytes = ReadFile(path);
     model = Snapshot(Open());
+    Rebase(bytes);
   }
 
   void Run(const fuzz::Operation &operation) {
@@ -563,7 +592,9 @@ private:
       entries.push_back(Prepared(name, value));
     } else {
       Entry &replaced = entries[static_cast<std::size_t>(existing)];
+      const int origin = replaced.origin;
       replaced = Prepared(replaced.name, value);
+      replaced.origin = origin;
     }
     dirty = true;
     return 1;
@@ -633,11 +664,43 @@ private:
               result, buffer, noBuffer);
   }
 
-  // After a write-back the file holds exactly the records (keep-layout keeps
-  // lines of its own, so there only the round trip is checked).
+  // The file the engine has just read, as bytes and records: what a
+  // keep-layout write-back is measured against until it is read again.
+  void Rebase(const std::string &bytes) {
+    for (std::size_t s = 0; s < model.size(); ++s) {
+      model[s].origin = static_cast<int>(s);
+      for (std::size_t e = 0; e < model[s].entries.size(); ++e) {
+        model[s].entries[e].origin = static_cast<int>(e);
+      }
+    }
+    readBytes = bytes;
+    readRecords = model;
+  }
+
+  // Under keep-layout every line that no update touched is written again
+  // byte for byte and in order, and the only other lines are the rewritten
+  // and the added ones. Which lines the updates touched follows from the
+  // format's rules, worked out again over the bytes that were read.
+  void RequireLinesKept() const {
+    const bool utf16 = readBytes.compare(0, 2, "\xFF\xFE") == 0;
+    const layout_lines::FileLines lines = layout_lines::SplitFile(readBytes, utf16, switches);
+    Require(layout_lines::SameShape(lines, readRecords),
+            "the format's rules find other sections or entries than were read",
+            Describe(readRecords));
+    const std::string problem =
+        layout_lines::KeptLinesProblem(lines, readRecords, model, written, utf16, switches);
+    Require(problem.empty(), "keep-layout write-back",
+            problem + "\nread: " + Escaped(readBytes) + "\nwritten: " + Escaped(written) +
+                "\nrecords:\n" + Describe(model));
+  }
+
+  // After a write-back the file holds exactly the records, or under
+  // keep-layout its own lines with those of the updates.
   void RequireWritten() {
     written = ReadFile(path);
-    if (!keepLayout) {
+    if (keepLayout) {
+      RequireLinesKept();
+    } else {
       Require(written == Render(model, switches), "bytes written", Describe(model));
     }
     dirty = false;
@@ -666,7 +729,9 @@ private:
       RequireWritten();
     }
     Register();
+    const std::string bytes = ReadFile(path);
     Require(Snapshot(Open()) == model, "records read back differ", Describe(model));
+    Rebase(bytes);
     if (wasDirty) {
       Open()->dirty = 1;
       Require(ProfileFlush(path.c_str()) == 1, "second write-back failed");
@@ -695,7 +760,9 @@ private:
       ProfileRelease(other.c_str());
     }
     Register();
+    const std::string bytes = ReadFile(path);
     Require(Snapshot(Open()) == model, "records read back after eviction differ");
+    Rebase(bytes);
   }
 
   // Another reading of the file: under other switches the model is what is
@@ -714,6 +781,8 @@ private:
   bool dirty = false;
   Records model;
   std::string written;
+  std::string readBytes; // the file as last read
+  Records readRecords;   // and its records then, with their origins
 };
 
 } // namespace

@@ -155,6 +155,23 @@ bool BackslashBefore(const ProfileFile *file, std::size_t start, std::size_t sto
   return previous != file->bytes + stop && *previous == '\\';
 }
 
+// Whether the line whose text stops at stop holds a zero: the reader's text
+// of it ends there, and such a line never goes on in the next one.
+bool ZeroInLine(const ProfileFile *file, std::size_t stop) {
+  const std::size_t unit = file->utf16 != 0 ? 2 : 1;
+  for (std::size_t at = stop; at >= TextStart(file) + unit; at -= unit) {
+    const unsigned c = file->utf16 != 0 ? UnitAt(file->bytes, at - unit)
+                                        : static_cast<unsigned char>(file->bytes[at - 1]);
+    if (c == '\n') {
+      return false;
+    }
+    if (c == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // The file's bytes from start to end, joined to the run before when it ends
 // there.
 void Copy(LayoutOutput *out, std::size_t start, std::size_t end) {
@@ -169,7 +186,7 @@ void Copy(LayoutOutput *out, std::size_t start, std::size_t end) {
   out->atLineStart = EndsLine(out->file, end);
   const std::size_t stop = TextStop(out->file, start, end);
   if (stop > start) {
-    out->endsInBackslash = BackslashBefore(out->file, start, stop);
+    out->endsInBackslash = BackslashBefore(out->file, start, stop) && !ZeroInLine(out->file, stop);
   }
 }
 

@@ -4,6 +4,7 @@
 // and every line that no update touched is there, unchanged and in order.
 // Every case comes from a fixed seed, which each failure names.
 #include "common/ansi_text.h"
+#include "layout_lines.h"
 #include "profile_fixture.h"
 #include "record_model.h"
 
@@ -13,6 +14,7 @@
 namespace {
 
 using namespace profile_model;
+using layout_lines::FileLines;
 
 constexpr std::uint64_t SeedBase = 0x1A70u << 20;
 constexpr int Cases = 240;
@@ -108,197 +110,7 @@ std::string FileBytes(const std::u16string &text, bool utf16) {
   return (utf16 ? "\xFF\xFE" : "") + Encoded(text, utf16);
 }
 
-// --- The file's lines, read by the parser's rules written out again ---
-
-struct PhysicalLine {
-  std::string bytes; // as in the file, with its line end
-  bool lineEnd;
-};
-
-struct ReadSection {
-  std::size_t headerLine;                                   // its first physical line
-  std::vector<std::pair<std::size_t, std::size_t>> entries; // first and last physical line
-};
-
-struct FileLines {
-  std::vector<PhysicalLine> lines;
-  std::vector<ReadSection> sections;
-};
-
-bool IsBlank(char16_t unit) {
-  return unit == u' ' || unit == u'\t' || unit == u'\n' || unit == u'\v' || unit == u'\f' ||
-         unit == u'\r';
-}
-
-// What a logical line is, as the section reader sees it.
-enum class Kind { Header, Blank, Bracket, Entry, EmptyName, Other };
-
-Kind Classify(const std::u16string &text) {
-  std::size_t first = 0;
-  while (first < text.size() && IsBlank(text[first])) {
-    ++first;
-  }
-  if (first == text.size()) {
-    return Kind::Blank;
-  }
-  if (text[first] == u'[') {
-    const std::size_t close = text.rfind(u']');
-    return close != std::u16string::npos && close > first + 1 ? Kind::Header : Kind::Bracket;
-  }
-  const std::size_t equals = text.find(u'=');
-  if (equals == std::u16string::npos) {
-    return Kind::Other;
-  }
-  for (std::size_t i = 0; i < equals; ++i) {
-    if (!IsBlank(text[i])) {
-      return Kind::Entry;
-    }
-  }
-  return Kind::EmptyName;
-}
-
-FileLines SplitFile(const std::u16string &text, bool utf16, bool continuation) {
-  FileLines file;
-  std::vector<std::u16string> contents;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = text.find(u'\n', start);
-    const bool lineEnd = end != std::u16string::npos;
-    end = lineEnd ? end + 1 : text.size();
-    std::u16string content = text.substr(start, end - start - (lineEnd ? 1 : 0));
-    if (!utf16 && lineEnd && !content.empty() && content.back() == u'\r') {
-      content.pop_back(); // CR LF reads as LF in 8-bit files
-    }
-    for (char16_t &unit : content) {
-      if (unit >= 0xD800 && unit <= 0xDFFF) {
-        unit = u' '; // the generator makes only unpaired ones
-      }
-    }
-    file.lines.push_back({Encoded(text.substr(start, end - start), utf16), lineEnd});
-    contents.push_back(content);
-    start = end;
-  }
-  bool inSection = false;
-  for (std::size_t line = 0; line < contents.size();) {
-    const std::size_t first = line;
-    std::u16string logical = contents[line];
-    while (continuation && file.lines[line].lineEnd && !logical.empty() &&
-           logical.back() == u'\\' && line + 1 < contents.size()) {
-      logical.pop_back();
-      logical += contents[++line];
-    }
-    const std::pair<std::size_t, std::size_t> span(first, line);
-    ++line;
-    Kind kind = Classify(logical);
-    if (inSection && (kind == Kind::Header || kind == Kind::Bracket)) {
-      inSection = false; // the line ends the section and is looked at again
-    }
-    if (!inSection) {
-      if (kind == Kind::Header) {
-        file.sections.push_back({first, {}});
-        inSection = true;
-      }
-      continue;
-    }
-    if (kind == Kind::Entry) {
-      file.sections.back().entries.push_back(span);
-    } else if (kind == Kind::EmptyName) {
-      inSection = false;
-    }
-  }
-  return file;
-}
-
-std::vector<PhysicalLine> WrittenLines(const std::string &bytes, bool utf16) {
-  std::vector<PhysicalLine> lines;
-  const std::size_t unit = utf16 ? 2 : 1;
-  for (std::size_t start = utf16 ? 2 : 0; start < bytes.size();) {
-    std::size_t end = start;
-    bool lineEnd = false;
-    while (end + unit <= bytes.size() && !lineEnd) {
-      lineEnd = bytes[end] == '\n' && (!utf16 || bytes[end + 1] == '\0');
-      end += unit;
-    }
-    lines.push_back({bytes.substr(start, end - start), lineEnd});
-    start = end;
-  }
-  return lines;
-}
-
-// A line as written: the same bytes. The file's last line may also have
-// got a line end, when it had none and lines were added behind it, and one
-// space before that end, when under continuation its backslash would now
-// join the added line to it.
-bool SameLine(const PhysicalLine &original, const PhysicalLine &written, bool last,
-              bool continuation, bool utf16) {
-  if (written.bytes == original.bytes || !last) {
-    return written.bytes == original.bytes;
-  }
-  const auto endsWith = [](const std::string &text, const std::string &end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-  };
-  // The line's text as the reader sees it, and its line end.
-  std::string text = original.bytes;
-  std::string ending;
-  if (original.lineEnd) {
-    ending = Encoded(!utf16 && endsWith(text, "\r\n") ? u"\r\n" : u"\n", utf16);
-    text.resize(text.size() - ending.size());
-  }
-  if (continuation && endsWith(text, Encoded(u"\\", utf16))) {
-    text += Encoded(u" ", utf16);
-  }
-  if (original.lineEnd) {
-    return written.bytes == text + ending;
-  }
-  return written.bytes == text + Encoded(u"\n", utf16) ||
-         written.bytes == text + Encoded(u"\r\n", utf16);
-}
-
 // --- Updates ---
-
-struct Touched {
-  std::vector<bool> lines;   // by physical line of the original file
-  std::size_t rewritten = 0; // changed entries: one line each
-  std::size_t added = 0;     // new lines: headers and entries
-};
-
-// Which original lines the updates reach, as the records say after them.
-Touched TouchedLines(const FileLines &file, const Records &read, const Records &now) {
-  Touched touched;
-  touched.lines.assign(file.lines.size(), false);
-  std::vector<bool> kept(read.size(), false);
-  for (const SectionRecord &section : now) {
-    if (section.origin < 0) {
-      touched.added += 1 + section.entries.size();
-      continue;
-    }
-    kept[static_cast<std::size_t>(section.origin)] = true;
-    const ReadSection &lines = file.sections[static_cast<std::size_t>(section.origin)];
-    for (const EntryRecord &entry : section.entries) {
-      if (entry.origin < 0) {
-        ++touched.added;
-        continue;
-      }
-      const auto at = static_cast<std::size_t>(entry.origin);
-      if (!(entry == read[static_cast<std::size_t>(section.origin)].entries[at])) {
-        ++touched.rewritten;
-        for (std::size_t line = lines.entries[at].first; line <= lines.entries[at].second; ++line) {
-          touched.lines[line] = true;
-        }
-      }
-    }
-  }
-  for (std::size_t s = 0; s < read.size(); ++s) {
-    if (!kept[s]) {
-      const std::size_t end =
-          s + 1 < file.sections.size() ? file.sections[s + 1].headerLine : file.lines.size();
-      for (std::size_t line = file.sections[s].headerLine; line < end; ++line) {
-        touched.lines[line] = true;
-      }
-    }
-  }
-  return touched;
-}
 
 // A name the file has, now and then in other letter case, or a new one.
 std::string SomeName(Random &random, const std::vector<std::string> &names) {
@@ -339,7 +151,7 @@ TEST_F(ProfileLayoutProperty, WrittenFilesReadBackAsTheRecordsAndKeepEveryUntouc
     ASSERT_NE(file, nullptr);
 
     // The rules written out find the same sections and entries.
-    const FileLines lines = SplitFile(text, utf16, mode != 0);
+    const FileLines lines = layout_lines::SplitFile(bytes, utf16, mode != 0);
     Records read = Snapshot(file);
     ASSERT_EQ(read.size(), lines.sections.size());
     for (std::size_t s = 0; s < read.size(); ++s) {
@@ -417,24 +229,7 @@ TEST_F(ProfileLayoutProperty, WrittenFilesReadBackAsTheRecordsAndKeepEveryUntouc
 
     // Every untouched line is there, in order; the rest are the rewritten
     // and the new lines, one each.
-    const Touched touched = TouchedLines(lines, read, model);
-    const std::vector<PhysicalLine> out = WrittenLines(written, utf16);
-    std::size_t untouched = 0;
-    std::size_t next = 0;
-    for (std::size_t line = 0; line < lines.lines.size(); ++line) {
-      if (touched.lines[line]) {
-        continue;
-      }
-      ++untouched;
-      const PhysicalLine &original = lines.lines[line];
-      const bool last = line + 1 == lines.lines.size();
-      while (next < out.size() && !SameLine(original, out[next], last, mode != 0, utf16)) {
-        ++next;
-      }
-      ASSERT_LT(next, out.size()) << "line " << line << " is gone: " << Visible(original.bytes);
-      ++next;
-    }
-    EXPECT_EQ(out.size(), untouched + touched.rewritten + touched.added);
+    EXPECT_EQ(layout_lines::KeptLinesProblem(lines, read, model, written, utf16, mode != 0), "");
   }
   std::remove(path.c_str());
 }
