@@ -31,6 +31,7 @@
 #include "fuzz_script.h"
 #include "layout_lines.h"
 #include "profile/profile_internal.h"
+#include "record_values.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -66,100 +67,19 @@ void Require(bool holds, const char *what, const std::string &detail = std::stri
 
 // --- The records as plain values: what the engine holds, and the model ---
 
-// origin is where a record was read: its place among the file's sections,
-// or among its section's entries; -1 for one an update added. It is no part
-// of what a record holds, so equality leaves it out.
-struct Entry {
-  std::string name;
-  std::string value;
-  std::int32_t quoted;
-  int origin = -1;
-  bool operator==(const Entry &other) const {
-    return name == other.name && value == other.value && quoted == other.quoted;
-  }
-};
-
-struct Section {
-  std::string name;
-  std::vector<Entry> entries;
-  int origin = -1;
-  bool operator==(const Section &other) const {
-    return name == other.name && entries == other.entries;
-  }
-};
-
-using Records = std::vector<Section>;
-
-std::string Describe(const Records &records) {
-  std::string out;
-  for (const Section &section : records) {
-    out += "[" + section.name + "]\n";
-    for (const Entry &entry : section.entries) {
-      out +=
-          "  <" + entry.name + "> = <" + entry.value + ">" + (entry.quoted ? " quoted" : "") + "\n";
-    }
-  }
-  return out;
-}
-
-// Bytes as C escapes, for failure messages; long texts are cut.
-std::string Escaped(const std::string &bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  constexpr std::size_t most = 400;
-  std::string out;
-  for (const char c : bytes.substr(0, most)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
-      out += c;
-    } else {
-      out += std::string("\\x") + digits[byte >> 4] + digits[byte & 15];
-    }
-  }
-  return bytes.size() > most ? out + "..." : out;
-}
+using Entry = profile_model::EntryRecord;
+using Section = profile_model::SectionRecord;
+using profile_model::Describe;
+using profile_model::Records;
+using profile_model::Visible;
 
 // --- Text rules, written out from the format's description ---
 
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string Trim(const std::string &text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && IsSpace(text[first])) {
-    ++first;
-  }
-  while (last > first && IsSpace(text[last - 1])) {
-    --last;
-  }
-  return text.substr(first, last - first);
-}
-
-Entry Prepared(const std::string &name, const std::string &value) {
-  std::string trimmed = Trim(value);
-  if (trimmed.size() >= 2 && (trimmed[0] == '"' || trimmed[0] == '\'') &&
-      trimmed.back() == trimmed[0]) {
-    return {name, trimmed.substr(1, trimmed.size() - 2), 1};
-  }
-  return {name, trimmed, 0};
-}
-
-char FoldAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(const std::string &left, const std::string &right) {
-  if (left.size() != right.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (FoldAscii(left[i]) != FoldAscii(right[i])) {
-      return false;
-    }
-  }
-  return true;
-}
+using profile_model::FoldAscii;
+using profile_model::IsWhite;
+using profile_model::PreparedValue;
+using profile_model::SameName;
+using profile_model::Trimmed;
 
 template <typename Item> int FindByName(const std::vector<Item> &items, const std::string &name) {
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -173,7 +93,7 @@ template <typename Item> int FindByName(const std::vector<Item> &items, const st
 // strtoul over 32 bits, as the engine's numbers are read on Windows.
 std::uint32_t ReferenceNumber(const std::string &text, int base) {
   std::size_t i = 0;
-  while (i < text.size() && IsSpace(text[i])) {
+  while (i < text.size() && IsWhite(text[i])) {
     ++i;
   }
   bool negative = false;
@@ -252,14 +172,15 @@ Records Snapshot(const ProfileFile *file) {
       Entry entry{Checked(e->name, e->nameLength, "entry name"), "", e->quoted};
       Require(e->value != nullptr, "null value");
       entry.value = e->value;
-      Require(!entry.name.empty() && Trim(entry.name) == entry.name, "entry name not trimmed",
+      Require(!entry.name.empty() && Trimmed(entry.name) == entry.name, "entry name not trimmed",
               entry.name);
       Require(entry.name.find('=') == std::string::npos && entry.name[0] != '[',
               "entry name that cannot be written", entry.name);
       Require(entry.quoted == 0 || entry.quoted == 1, "quoted flag");
       if (entry.quoted == 0) {
-        Require(Trim(entry.value) == entry.value, "unquoted value not trimmed", entry.value);
-        Require(Prepared("", entry.value).quoted == 0, "unquoted value in quotes", entry.value);
+        Require(Trimmed(entry.value) == entry.value, "unquoted value not trimmed", entry.value);
+        Require(PreparedValue("", entry.value).quoted == 0, "unquoted value in quotes",
+                entry.value);
       }
       section.entries.push_back(std::move(entry));
       lastEntry = e;
@@ -573,11 +494,11 @@ private:
       }
       return 1;
     }
-    const std::string name = Trim(entry);
+    const std::string name = Trimmed(entry);
     if (name.empty() || name[0] == '[' || name.find('=') != std::string::npos) {
       return 0;
     }
-    const std::string sectionName = Trim(section);
+    const std::string sectionName = Trimmed(section);
     if (sectionName.empty()) {
       return 0;
     }
@@ -589,11 +510,11 @@ private:
     std::vector<Entry> &entries = model[static_cast<std::size_t>(at)].entries;
     const int existing = FindByName(entries, name);
     if (existing < 0) {
-      entries.push_back(Prepared(name, value));
+      entries.push_back(PreparedValue(name, value));
     } else {
       Entry &replaced = entries[static_cast<std::size_t>(existing)];
       const int origin = replaced.origin;
-      replaced = Prepared(replaced.name, value);
+      replaced = PreparedValue(replaced.name, value);
       replaced.origin = origin;
     }
     dirty = true;
@@ -690,7 +611,7 @@ private:
     const std::string problem =
         layout_lines::KeptLinesProblem(lines, readRecords, model, written, utf16, switches);
     Require(problem.empty(), "keep-layout write-back",
-            problem + "\nread: " + Escaped(readBytes) + "\nwritten: " + Escaped(written) +
+            problem + "\nread: " + Visible(readBytes, 400) + "\nwritten: " + Visible(written, 400) +
                 "\nrecords:\n" + Describe(model));
   }
 
