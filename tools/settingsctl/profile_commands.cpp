@@ -290,18 +290,9 @@ private:
     if (const int status = CheckFile(file, false)) {
       return status;
     }
-    nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const ByteString &section : SectionsOf(*key)) {
-      if (options.json) {
-        list.push_back({{"section", JsonText(section)}});
-      } else {
-        PrintLine(section);
-      }
-    }
-    if (options.json) {
-      PrintJson(list);
-    }
-    return ExitSuccess;
+    return PrintNames(SectionsOf(*key), [](const ByteString &section) {
+      return nlohmann::ordered_json{{"section", JsonText(section)}};
+    });
   }
 
   int ListNames() {
@@ -312,10 +303,18 @@ private:
     if (!HasSection(section)) {
       return ExitNotFound;
     }
+    return PrintNames(NamesOf(*key, section), [&section](const ByteString &name) {
+      return nlohmann::ordered_json{{"section", JsonText(section)}, {"name", JsonText(name)}};
+    });
+  }
+
+  // Each name on a line of its own, or with --json one array of the objects
+  // asJson makes.
+  template <typename AsJson> int PrintNames(const Names &names, AsJson asJson) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const ByteString &name : NamesOf(*key, section)) {
+    for (const ByteString &name : names) {
       if (options.json) {
-        list.push_back({{"section", JsonText(section)}, {"name", JsonText(name)}});
+        list.push_back(asJson(name));
       } else {
         PrintLine(name);
       }
