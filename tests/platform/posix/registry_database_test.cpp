@@ -22,8 +22,11 @@ std::string ReadFile(const std::filesystem::path &file) {
 }
 
 // What registry_child prints for arguments, run (as nobody when we are root)
-// against the database at path.
+// against the database at path, from the copy beside it: nobody may not be
+// let into the build tree (a checkout in a private temporary folder).
 std::string RunUnprivileged(const std::string &arguments, const std::string &database) {
+  const std::string program =
+      (std::filesystem::path(database).parent_path() / "registry_child").string();
   int output[2];
   if (pipe(output) != 0) {
     return "no pipe";
@@ -37,7 +40,7 @@ std::string RunUnprivileged(const std::string &arguments, const std::string &dat
       _exit(100);
     }
     setenv("SETTINGSSTORE_REGISTRY", database.c_str(), 1);
-    const std::string command = std::string("exec '") + REGISTRY_CHILD_PROGRAM + "' " + arguments;
+    const std::string command = "exec '" + program + "' " + arguments;
     execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
     _exit(101);
   }
@@ -63,9 +66,17 @@ public:
     if (mkdtemp(pattern.data()) != nullptr) {
       folder = pattern;
       database = folder / "registry.db";
-      made = system(("SETTINGSSTORE_REGISTRY='" + database.string() + "' '" +
-                     REGISTRY_CHILD_PROGRAM + "' set Software x 1 >/dev/null")
-                        .c_str()) == 0;
+      std::error_code failed;
+      std::filesystem::copy_file(REGISTRY_CHILD_PROGRAM, folder / "registry_child", failed);
+      std::filesystem::permissions(
+          folder / "registry_child",
+          std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+              std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+              std::filesystem::perms::others_exec,
+          failed);
+      made = !failed && system(("SETTINGSSTORE_REGISTRY='" + database.string() + "' '" +
+                                REGISTRY_CHILD_PROGRAM + "' set Software x 1 >/dev/null")
+                                   .c_str()) == 0;
     }
   }
   ~MadeRegistry() {
