@@ -42,16 +42,20 @@ TEST_F(ProfileProcesses, TwoWritersAlwaysLeaveAWholeFileAndTheLastOneWins) {
   while (running > 0) {
     std::string bytes;
     // Windows refuses to open a file for a moment while it is being
-    // replaced (the library's readers retry); a file that is not there at
-    // all is a defect like a torn one.
-    if (std::FILE *file = std::fopen(path.c_str(), "rb")) {
+    // replaced (the library's readers retry), and refuses to replace a file
+    // while anyone has it open; a file that is not there at all is a defect
+    // like a torn one.
+    if (std::FILE *file = std::fopen(path.c_str(), readingNotInherited)) {
       char chunk[65536];
       for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
         bytes.append(chunk, got);
       }
       std::fclose(file);
     } else if (errno != ENOENT) {
+      // Tried again soon, as a reader would, not in a loop that keeps the
+      // file busy for the writers.
       ++heldOpens;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
       continue;
     }
     int roundOfA = 0;

@@ -283,6 +283,11 @@ bool CommitFileReplacement(FileReplacement *replacement, bool *retryable) {
     return false;
   }
   replacement->committed = true;
+  // The holder now holds the target itself, and while any handle is open on
+  // a file Wine refuses to replace it: let go before sweeping the folder, so
+  // that another process's write-back is not kept waiting meanwhile.
+  CloseHandle(replacement->holder);
+  replacement->holder = INVALID_HANDLE_VALUE;
   RemoveStaleTemporaryFiles(replacement->folder, replacement->prefix);
   return true;
 }

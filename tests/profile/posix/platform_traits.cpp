@@ -3,3 +3,5 @@
 
 // A file is replaced by a rename, whoever holds it open.
 const bool readersHoldOffReplacement = false;
+
+const char *const readingNotInherited = "rbe";
