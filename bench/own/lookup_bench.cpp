@@ -1,7 +1,7 @@
 // Looking values up in a cached file, hit and miss, by the size of the one
 // section searched: through the engine's single call, and through
 // ProfileKey::GetString (one engine call for values that fit its buffer,
-// ByteString arguments).
+// ByteString arguments), and that call's shape without the engine.
 #include "bench_support.h"
 
 #include "settings/profile_key.h"
@@ -92,6 +92,63 @@ void KeyGetString(benchmark::State &state, bool hits) {
   }
 }
 
+// GetString's call with ProfileKey's signature and none of its work: the
+// names kept as the key keeps them, the probe's value copied from a buffer
+// on the stack into the caller's string. What a call costs before the engine
+// is asked at all, for the same arguments as KeyGetString.
+class CallShape {
+public:
+  virtual ~CallShape() = default;
+  virtual std::int32_t GetString(ByteString &out, ByteString defaultValue, ByteString newValueName,
+                                 ByteString newSection);
+  const std::vector<Probe> *probes = nullptr;
+  std::size_t next = 0;
+
+private:
+  ByteString section, valueName;
+};
+
+__attribute__((noinline)) std::int32_t CallShape::GetString(ByteString &out,
+                                                            ByteString defaultValue,
+                                                            ByteString newValueName,
+                                                            ByteString newSection) {
+  if (!newSection.empty()) {
+    section = std::move(newSection);
+  }
+  if (!newValueName.empty()) {
+    valueName = std::move(newValueName);
+  }
+  const std::string &value = (*probes)[next++ & (KeyCount - 1)].expected;
+  char text[512];
+  const std::size_t length = value.size() < sizeof text ? value.size() : sizeof text;
+  std::memcpy(text, value.data(), length);
+  benchmark::ClobberMemory();
+  out.assign(text, length);
+  return static_cast<std::int32_t>(length + defaultValue.size());
+}
+
+void KeyCallShape(benchmark::State &state) {
+  const GeneratedFile &generated =
+      Generated(OneSection(static_cast<std::uint32_t>(state.range(0))));
+  const std::vector<Probe> probes = Probes(generated, true);
+  std::vector<ByteString> sections, names;
+  for (const Probe &probe : probes) {
+    sections.emplace_back(probe.section);
+    names.emplace_back(probe.name);
+  }
+  CallShape shape;
+  shape.probes = &probes;
+  CallShape *call = &shape; // called as the key's virtual slot is
+  const ByteString missing(Missing);
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const std::size_t at = i++ & (KeyCount - 1);
+    ByteString out;
+    benchmark::DoNotOptimize(call->GetString(out, missing, names[at], sections[at]));
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+
 void Sizes(benchmark::internal::Benchmark *b) {
   b->RangeMultiplier(10)->Range(10, 100000);
 }
@@ -102,3 +159,4 @@ BENCHMARK_CAPTURE(EngineGetString, hit, true)->Apply(Sizes);
 BENCHMARK_CAPTURE(EngineGetString, miss, false)->Apply(Sizes);
 BENCHMARK_CAPTURE(KeyGetString, hit, true)->Apply(Sizes);
 BENCHMARK_CAPTURE(KeyGetString, miss, false)->Apply(Sizes);
+BENCHMARK(KeyCallShape)->Apply(Sizes);
