@@ -57,15 +57,6 @@ protected:
     ProfileTest::TearDown();
   }
 
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto &item : std::filesystem::directory_iterator(folder)) {
-      names.push_back(item.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
   // The old file on disk, its record cached and changed in memory.
   void PrepareChange() {
     ProfileRelease(path.c_str());
@@ -88,7 +79,7 @@ protected:
     return ProfileOpen(path.c_str(), &record) == 1 && record->dirty == 1;
   }
 
-  void ExpectOnlyTheTarget() { EXPECT_EQ(Names(), std::vector<std::string>{"walk.ini"}); }
+  void ExpectOnlyTheTarget() { EXPECT_EQ(FolderNames(), std::vector<std::string>{"walk.ini"}); }
 
   // The write-back's call of kind number n fails with error.
   void FailOneStep(FaultKind kind, std::uint64_t n, FaultError error) {

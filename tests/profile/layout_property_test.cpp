@@ -93,15 +93,12 @@ std::u16string GeneratedText(Random &random, bool utf16) {
 // The text's bytes: UTF-16 little-endian units, or 8-bit text that holds
 // U+00E9 as the ANSI code page does.
 std::string Encoded(const std::u16string &text, bool utf16) {
+  if (utf16) {
+    return Utf16Units(text);
+  }
   std::string bytes;
   for (char16_t unit : text) {
-    if (utf16) {
-      bytes += static_cast<char>(unit & 0xFF);
-      bytes += static_cast<char>(unit >> 8);
-    } else {
-      bytes +=
-          unit < 0x80 ? std::string(1, static_cast<char>(unit)) : Ansi(std::u16string(1, unit));
-    }
+    bytes += unit < 0x80 ? std::string(1, static_cast<char>(unit)) : Ansi(std::u16string(1, unit));
   }
   return bytes;
 }

@@ -76,15 +76,13 @@ protected:
 // The bytes of text in a file: UTF-16 little-endian units, or for an 8-bit
 // file ASCII as it stands.
 std::string Encoded(const std::u16string &text, bool utf16) {
+  if (utf16) {
+    return Utf16Units(text);
+  }
   std::string bytes;
   for (char16_t unit : text) {
-    if (utf16) {
-      bytes += static_cast<char>(unit & 0xFF);
-      bytes += static_cast<char>(unit >> 8);
-    } else {
-      EXPECT_LT(unit, 0x80) << "an 8-bit fixture's text is ASCII";
-      bytes += static_cast<char>(unit);
-    }
+    EXPECT_LT(unit, 0x80) << "an 8-bit fixture's text is ASCII";
+    bytes += static_cast<char>(unit);
   }
   return bytes;
 }

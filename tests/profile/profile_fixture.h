@@ -6,11 +6,23 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
+
+// Text as UTF-16 little-endian units, without a mark.
+inline std::string Utf16Units(const std::u16string &text) {
+  std::string bytes;
+  for (char16_t unit : text) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
 
 class ProfileTest : public ::testing::Test {
 protected:
@@ -56,15 +68,18 @@ protected:
     return bytes;
   }
 
-  // The bytes of a UTF-16 little-endian file with its FF FE mark.
-  static std::string Utf16File(const std::u16string &text) {
-    std::string bytes = "\xFF\xFE";
-    for (char16_t unit : text) {
-      bytes += static_cast<char>(unit & 0xFF);
-      bytes += static_cast<char>(unit >> 8);
+  // The names in the test's folder, sorted.
+  std::vector<std::string> FolderNames() const {
+    std::vector<std::string> names;
+    for (const auto &item : std::filesystem::directory_iterator(folder)) {
+      names.push_back(item.path().filename().string());
     }
-    return bytes;
+    std::sort(names.begin(), names.end());
+    return names;
   }
+
+  // The bytes of a UTF-16 little-endian file with its FF FE mark.
+  static std::string Utf16File(const std::u16string &text) { return "\xFF\xFE" + Utf16Units(text); }
 
   // A value the way the settings key asks for it: length first, then text.
   static std::string Get(const std::string &path, const char *section, const char *entry,

@@ -12,17 +12,7 @@
 
 namespace {
 
-class ProfilePosixWriteBack : public ProfileTest {
-protected:
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto &item : std::filesystem::directory_iterator(folder)) {
-      names.push_back(item.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-};
+class ProfilePosixWriteBack : public ProfileTest {};
 
 TEST_F(ProfilePosixWriteBack, APathNearTheLengthLimitIsWrittenBackWhereItCanBeRead) {
   MakeFile("a.ini", "[s]\nk=old\n");
@@ -42,7 +32,7 @@ TEST_F(ProfilePosixWriteBack, APathNearTheLengthLimitIsWrittenBackWhereItCanBeRe
   record->dirty = 0;
   EXPECT_EQ(ProfileRetryWaitsTaken(), waitsBefore);
   EXPECT_EQ(ReadBytes(Path("a.ini")), "[s]\r\nk=new\r\n\r\n");
-  EXPECT_EQ(Names(), std::vector<std::string>{"a.ini"});
+  EXPECT_EQ(FolderNames(), std::vector<std::string>{"a.ini"});
 }
 
 TEST_F(ProfilePosixWriteBack, ALinkLoopAndALinkIntoAMissingFolderAreRefusedAtOnce) {
@@ -65,7 +55,7 @@ TEST_F(ProfilePosixWriteBack, ALinkLoopAndALinkIntoAMissingFolderAreRefusedAtOnc
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "COULDN'T OPEN FILE\n") << path;
   }
   EXPECT_EQ(ProfileRetryWaitsTaken(), waitsBefore);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"loop.ini", "lost.ini", "other.ini"}));
+  EXPECT_EQ(FolderNames(), (std::vector<std::string>{"loop.ini", "lost.ini", "other.ini"}));
 }
 
 TEST_F(ProfilePosixWriteBack, ATemporaryFileItsWriterStillLocksIsKept) {
@@ -79,12 +69,12 @@ TEST_F(ProfilePosixWriteBack, ATemporaryFileItsWriterStillLocksIsKept) {
   ASSERT_EQ(flock(writer, LOCK_EX), 0);
   EXPECT_EQ(ProfileSetString("s", "k", "2", path.c_str()), 1);
   ProfileRelease(path.c_str());
-  EXPECT_EQ(Names(), (std::vector<std::string>{".t.ini.00000000000000aa.tmp", "t.ini"}));
+  EXPECT_EQ(FolderNames(), (std::vector<std::string>{".t.ini.00000000000000aa.tmp", "t.ini"}));
   // Its writer gone, the next write-back removes it.
   close(writer);
   EXPECT_EQ(ProfileSetString("s", "k", "3", path.c_str()), 1);
   ProfileRelease(path.c_str());
-  EXPECT_EQ(Names(), std::vector<std::string>{"t.ini"});
+  EXPECT_EQ(FolderNames(), std::vector<std::string>{"t.ini"});
   EXPECT_EQ(ReadBytes(path), "[s]\r\nk=3\r\n\r\n");
 }
 
