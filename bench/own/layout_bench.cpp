@@ -15,7 +15,7 @@ void RegisterKeepingLayout(const char *path) {
   ProfileSetKeepLayout(path, 1);
 }
 
-// Every section and entry of the generated file, and the spans.
+// Every section and entry of the generated file, and the headers' spans.
 bool RecordsKept(const ProfileFile *file, const GeneratedFile &generated) {
   if (file->layoutKept != 1 || file->sectionCount != generated.sections.size()) {
     return false;
@@ -25,7 +25,7 @@ bool RecordsKept(const ProfileFile *file, const GeneratedFile &generated) {
        section = section->next, ++s) {
     if (generated.sections[s] != section->name ||
         section->readEntryCount != generated.entries[s].size() ||
-        (section->readEntryCount > 0 && section->readEntrySpans == nullptr)) {
+        section->headerSpan.lineLength == 0) {
       return false;
     }
   }

@@ -11,7 +11,13 @@ struct ProfileEntry {
   char *name;  // trimmed
   char *value; // trimmed, enclosing quotes removed; never null
   std::uint32_t nameLength;
-  std::int32_t quoted; // 1 when the value stood in matching quotes
+  std::int16_t quoted; // 1 when the value stood in matching quotes
+  // Under keep-layout, for an entry read in place in the file's bytes: the
+  // bytes that the zero bytes ending its name and its value took the place
+  // of, so that the writer can give the file's bytes back as read. Here
+  // rather than in its span, since most entries need no span at all.
+  char nameEndByte;
+  char valueEndByte;
   ProfileEntry *next;
 };
 
@@ -19,8 +25,11 @@ struct ProfileEntry {
 // its first physical line starts at lineStart, its last one ends at lineEnd()
 // (past its line end, if it has one), and valueStart() is where an entry's
 // value begins, at its opening quote when quoted (for a header: its name,
-// after the '['). Kept only under keep-layout, in 16 bytes, as spans are
-// many: a file read this way is shorter than 4 GiB.
+// after the '['). Kept only under keep-layout, for every header, and for the
+// entries of files whose lines may be read apart (UTF-16 text, continuation
+// on); an entry read in place otherwise has its span found again from the
+// bytes when the writer needs it (ProfileReadEntrySpan). A file read this way
+// is shorter than 4 GiB.
 struct ProfileSpan {
   std::uint32_t lineStart;
   std::uint32_t valueOffset; // from lineStart
@@ -32,13 +41,12 @@ struct ProfileSpan {
   // needed, so that the writer can tell an entry set to what it had from
   // one that changed.
   std::uint8_t readQuoted;
-  // 0: the line was parsed in place in the bytes, where nameEndByte and
-  // valueEndByte are what the zero bytes ending the name and the value (for
-  // a header: its name) took the place of; 1: its text was copied (UTF-16
-  // text, lines joined by continuation).
+  // 0: the line was parsed in place in the bytes; 1: its text was copied
+  // (UTF-16 text, lines joined by continuation).
   std::uint8_t copied;
+  // For a header parsed in place: what the zero byte ending its name took
+  // the place of (an entry keeps its own in ProfileEntry).
   char nameEndByte;
-  char valueEndByte;
 };
 
 // One slot of a section's entry index: the hash of a name and the position
@@ -78,9 +86,9 @@ struct ProfileSection {
   // Values of read entries replaced by updates: each was allocated alone.
   std::uint32_t replacedValues;
   std::int32_t readFromFile; // 1: read from the file, 0: added by an update
-  // Under keep-layout: the header's span, and one span per read entry
-  // (parallel to readEntries, behind them in the section's allocation); null
-  // otherwise.
+  // Under keep-layout: the header's span, and, where entries keep spans,
+  // one per read entry (parallel to readEntries, behind them in the
+  // section's allocation); null otherwise.
   ProfileSpan headerSpan;
   ProfileSpan *readEntrySpans;
 };

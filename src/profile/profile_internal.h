@@ -232,6 +232,9 @@ struct ProfileReader {
   bool failed;          // memory ran out or the text did not fit
   bool replaced;        // UTF-16 text the ANSI code page could not hold
   bool pending;         // pendingLine was put back for the next header search
+  // Under keep-layout, entries keep spans: lines may be read apart (UTF-16
+  // text, continuation on). Otherwise every line is read in place.
+  bool entrySpans;
   ProfileLine pendingLine;
   std::size_t textUsed;  // of file->text, when not in place
   std::size_t apartUsed; // of file->apartText
@@ -251,14 +254,10 @@ struct ProfileReader {
   std::uint32_t lastEntryCount; // of the section before, for sizing the next block
 };
 
-// The next physical line of an 8-bit file; false at its end. Inline: it is
-// the loader's innermost step.
-inline bool ProfileReadByteLine(ProfileReader *reader, ProfileLine *line) {
-  const ProfileFile *file = reader->file;
-  const std::size_t start = reader->position;
-  if (start >= file->byteCount) {
-    return false;
-  }
+// The physical line of an 8-bit file that starts at start (before its end);
+// zeroBytes: whether the file may hold a zero byte, which cuts a line short.
+inline void ProfileByteLineAt(const ProfileFile *file, std::size_t start, bool zeroBytes,
+                              ProfileLine *line) {
   char *begin = file->bytes + start;
   const std::size_t left = file->byteCount - start;
   const auto *lineFeed = static_cast<const char *>(std::memchr(begin, '\n', left));
@@ -268,7 +267,7 @@ inline bool ProfileReadByteLine(ProfileReader *reader, ProfileLine *line) {
   if (lineFeed != nullptr && length > 0 && begin[length - 1] == '\r') {
     --length; // a CR LF pair reads as LF
   }
-  if (reader->zeroBytes) {
+  if (zeroBytes) {
     const auto *zero = static_cast<const char *>(std::memchr(begin, '\0', length));
     if (zero != nullptr) {
       length = static_cast<std::size_t>(zero - begin);
@@ -278,6 +277,16 @@ inline bool ProfileReadByteLine(ProfileReader *reader, ProfileLine *line) {
   line->text = begin;
   line->length = length;
   line->start = start;
+}
+
+// The next physical line of an 8-bit file; false at its end. Inline: it is
+// the loader's innermost step.
+inline bool ProfileReadByteLine(ProfileReader *reader, ProfileLine *line) {
+  const std::size_t start = reader->position;
+  if (start >= reader->file->byteCount) {
+    return false;
+  }
+  ProfileByteLineAt(reader->file, start, reader->zeroBytes, line);
   reader->position = line->end;
   return true;
 }
@@ -332,6 +341,11 @@ std::int32_t ProfileDeleteSection(ProfileFile *file, const char *name);
 // record read under keep-layout; false when a write or a conversion failed.
 struct FileReplacement;
 bool ProfilePutKeptLayout(FileReplacement *replacement, ProfileFile *file);
+// The span of a section's read entry: its own, or, for an entry that keeps
+// none, found again from its line while the file's bytes are as read
+// (ProfileRestoreFileBytes).
+ProfileSpan ProfileReadEntrySpan(const ProfileFile *file, const ProfileSection *section,
+                                 std::uint32_t index);
 // Whether text can go into the record's file as it is set: always, but for a
 // UTF-16 file kept in its layout, only text that converts from the ANSI code
 // page without loss, since its lines are written as UTF-16.

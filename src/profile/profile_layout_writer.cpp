@@ -370,22 +370,38 @@ void PutAddedSection(LayoutOutput *out, const ProfileSection *section) {
   }
 }
 
+// Whether a read entry still holds the value it was read with (the very
+// text, not an equal one an update set).
+bool HoldsReadValue(const ProfileFile *file, const ProfileSection *section, std::uint32_t index) {
+  const ProfileEntry &entry = section->readEntries[index];
+  return section->readEntrySpans != nullptr
+             ? entry.value == ProfileReadValue(file, entry, section->readEntrySpans[index])
+             : ProfileIsFileText(file, entry.value);
+}
+
 // A read section's lines from start to end: changed entries rewritten,
-// added ones behind its last entry line (or its header).
+// added ones behind its last entry line (or its header). Only the spans of
+// entries an update reached are needed, and of the last one.
 void PutReadSection(LayoutOutput *out, const ProfileSection *section, std::size_t start,
                     std::size_t end) {
+  const ProfileFile *file = out->file;
   std::size_t position = start;
-  std::size_t lastEntryLineEnd = section->headerSpan.lineEnd();
   for (std::uint32_t i = 0; i < section->readEntryCount; ++i) {
-    const ProfileSpan &span = section->readEntrySpans[i];
-    if (ValueChanged(out->file, section->readEntries[i], span)) {
+    if (HoldsReadValue(file, section, i)) {
+      continue;
+    }
+    const ProfileSpan span = ProfileReadEntrySpan(file, section, i);
+    if (ValueChanged(file, section->readEntries[i], span)) {
       Copy(out, position, span.lineStart);
       RewriteEntry(out, section->readEntries[i], span);
       position = span.lineEnd();
     }
-    lastEntryLineEnd = span.lineEnd();
   }
   if (section->addedEntryCount > 0) {
+    const std::uint32_t count = section->readEntryCount;
+    const std::size_t lastEntryLineEnd =
+        count > 0 ? ProfileReadEntrySpan(file, section, count - 1).lineEnd()
+                  : section->headerSpan.lineEnd();
     Copy(out, position, lastEntryLineEnd);
     position = std::max(position, lastEntryLineEnd);
     for (std::uint32_t i = 0; i < section->addedEntryCount; ++i) {
@@ -443,26 +459,47 @@ void PutReadSections(LayoutOutput *out, const std::size_t *deleted) {
   Copy(out, position, TextEnd(file));
 }
 
-// Calls put(nameEnd, span, isEntry) for every header and entry of the
-// sections still there that was parsed in place in the file's bytes, with
-// the place of the zero byte that ends its name. Lines whose text was copied
-// hold no zero bytes of ours.
-template <typename Put> void ForEachInPlaceRecord(ProfileFile *file, Put put) {
+// Calls putHeader(section) and putEntry(section, index) for every header and
+// entry of the sections still there that was parsed in place in the file's
+// bytes. Lines whose text was copied hold no zero bytes of ours.
+template <typename PutHeader, typename PutEntry>
+void ForEachInPlaceRecord(ProfileFile *file, PutHeader putHeader, PutEntry putEntry) {
   for (ProfileSection *section = file->firstSection; section != nullptr; section = section->next) {
     if (section->readFromFile == 0) {
       continue;
     }
     if (section->headerSpan.copied == 0) {
-      put(section->name + section->nameLength, section->headerSpan, false);
+      putHeader(section);
     }
     for (std::uint32_t i = 0; i < section->readEntryCount; ++i) {
-      const ProfileEntry &entry = section->readEntries[i];
-      const ProfileSpan &span = section->readEntrySpans[i];
-      if (span.copied == 0) {
-        put(entry.name + entry.nameLength, span, true);
+      if (section->readEntrySpans == nullptr || section->readEntrySpans[i].copied == 0) {
+        putEntry(section, i);
       }
     }
   }
+}
+
+// The span of an entry read in place that keeps none: its line is the one
+// physical line holding its name, which starts behind the white space before
+// the name, and is split again as the parser split it.
+ProfileSpan FoundEntrySpan(const ProfileFile *file, const ProfileEntry &entry) {
+  const char *bytes = file->bytes;
+  auto lineStart = static_cast<std::size_t>(entry.name - bytes);
+  // Behind a line feed, or a zero byte of ours in its place.
+  while (lineStart > 0 && bytes[lineStart - 1] != '\n' && ProfileIsSpace(bytes[lineStart - 1])) {
+    --lineStart;
+  }
+  ProfileLine line{};
+  ProfileByteLineAt(file, lineStart, true, &line);
+  ProfileEntryText parts{};
+  ProfileSplitEntry(line.text, line.length, &parts);
+  const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
+  return {static_cast<std::uint32_t>(lineStart),
+          static_cast<std::uint32_t>(valueStart),
+          static_cast<std::uint32_t>(line.end - lineStart),
+          static_cast<std::uint8_t>(parts.quoted),
+          0,
+          '\0'};
 }
 
 bool PutKeptLayout(FileReplacement *replacement, const ProfileFile *file) {
@@ -500,32 +537,43 @@ bool PutKeptLayout(FileReplacement *replacement, const ProfileFile *file) {
 namespace {
 
 // Puts back the bytes as read; the places of the values' zero bytes go to
-// valueEnds, in the order of the walk, when it is given.
+// valueEnds, in the order of the walk, when it is given. With its name's
+// put back, an entry's value ends at the first zero byte behind its name:
+// the zero bytes of other lines lie before it or after its own.
 void RestoreFileBytes(ProfileFile *file, std::uint32_t *valueEnds) {
   std::size_t next = 0;
-  ForEachInPlaceRecord(file, [&](char *nameEnd, const ProfileSpan &span, bool isEntry) {
-    *nameEnd = span.nameEndByte;
-    if (isEntry) {
-      char *value = file->bytes + span.valueStart() + span.readQuoted;
-      char *end = value + std::strlen(value);
-      *end = span.valueEndByte;
-      if (valueEnds != nullptr) {
-        valueEnds[next++] = static_cast<std::uint32_t>(end - file->bytes);
-      }
-    }
-  });
+  ForEachInPlaceRecord(
+      file,
+      [&](ProfileSection *section) {
+        section->name[section->nameLength] = section->headerSpan.nameEndByte;
+      },
+      [&](ProfileSection *section, std::uint32_t index) {
+        const ProfileEntry &entry = section->readEntries[index];
+        char *nameEnd = entry.name + entry.nameLength;
+        *nameEnd = entry.nameEndByte;
+        char *end = nameEnd + 1 + std::strlen(nameEnd + 1);
+        *end = entry.valueEndByte;
+        if (valueEnds != nullptr) {
+          valueEnds[next++] = static_cast<std::uint32_t>(end - file->bytes);
+        }
+      });
 }
 
 // Ends the names and values again; a value's end is taken from valueEnds
-// when given, else found as the parser found it.
+// when given, else found as the parser found it, from the entry's line,
+// whose bytes are still as read.
 void TerminateFileText(ProfileFile *file, const std::uint32_t *valueEnds) {
   std::size_t next = 0;
-  ForEachInPlaceRecord(file, [&](char *nameEnd, const ProfileSpan &span, bool isEntry) {
-    *nameEnd = '\0';
-    if (isEntry) {
-      file->bytes[valueEnds != nullptr ? valueEnds[next++] : ReadValueEnd(file, span)] = '\0';
-    }
-  });
+  ForEachInPlaceRecord(
+      file, [&](ProfileSection *section) { section->name[section->nameLength] = '\0'; },
+      [&](ProfileSection *section, std::uint32_t index) {
+        const ProfileEntry &entry = section->readEntries[index];
+        const std::size_t valueEnd =
+            valueEnds != nullptr ? valueEnds[next++]
+                                 : ReadValueEnd(file, ProfileReadEntrySpan(file, section, index));
+        entry.name[entry.nameLength] = '\0';
+        file->bytes[valueEnd] = '\0';
+      });
 }
 
 // Room for the value ends of every read entry: null when there are none or
@@ -562,6 +610,12 @@ bool ProfilePutKeptLayout(FileReplacement *replacement, ProfileFile *file) {
   TerminateFileText(file, valueEnds);
   std::free(valueEnds);
   return written;
+}
+
+ProfileSpan ProfileReadEntrySpan(const ProfileFile *file, const ProfileSection *section,
+                                 std::uint32_t index) {
+  return section->readEntrySpans != nullptr ? section->readEntrySpans[index]
+                                            : FoundEntrySpan(file, section->readEntries[index]);
 }
 
 bool ProfileTextFitsFile(const ProfileFile *file, const char *text) {

@@ -90,9 +90,14 @@ std::size_t BlockSize(std::size_t capacity, bool spans) {
          capacity * (sizeof(ProfileEntry) + (spans ? sizeof(ProfileSpan) : 0));
 }
 
+// How the parser keeps what the keep-layout writer needs of an entry: not at
+// all; the bytes its zero bytes took the place of (in the entry), when every
+// line is read in place; or those and a span.
+enum class Keeping { Nothing, EndBytes, Spans };
+
 // Room for one more entry (and its span) in the section's block: the section
 // record with its entries behind it, grown as they are read.
-template <bool keepLayout> bool ReserveEntry(ProfileReader *reader) {
+template <bool spans> bool ReserveEntry(ProfileReader *reader) {
   const std::uint32_t count = reader->entryCount;
   if (reader->block != nullptr && count < reader->entryCapacity) {
     return true;
@@ -106,13 +111,13 @@ template <bool keepLayout> bool ReserveEntry(ProfileReader *reader) {
     reader->failed = true;
     return false;
   }
-  auto *block = static_cast<ProfileSection *>(
-      FallibleRealloc(reader->block, BlockSize(capacity, keepLayout)));
+  auto *block =
+      static_cast<ProfileSection *>(FallibleRealloc(reader->block, BlockSize(capacity, spans)));
   if (block == nullptr) {
     reader->failed = true;
     return false;
   }
-  if (keepLayout && count > 0) {
+  if (spans && count > 0) {
     std::memmove(BlockSpans(block, capacity), BlockSpans(block, reader->entryCapacity),
                  count * sizeof(ProfileSpan));
   }
@@ -121,16 +126,19 @@ template <bool keepLayout> bool ReserveEntry(ProfileReader *reader) {
   return true;
 }
 
-// Made once for each choice of keep-layout, so that the usual reading pays
-// nothing for the spans.
-template <bool keepLayout>
+// Made once for each way of keeping, so that the usual reading pays nothing
+// for keep-layout, and a file read in place nothing for spans.
+template <Keeping keeping>
 bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntryText &parts) {
-  if (!ReserveEntry<keepLayout>(reader)) {
+  constexpr bool keepLayout = keeping != Keeping::Nothing;
+  constexpr bool spans = keeping == Keeping::Spans;
+  if (!ReserveEntry<spans>(reader)) {
     return false;
   }
   const std::uint32_t index = reader->entryCount;
-  // Without keep-layout joined lines are put together in place too.
-  const bool inPlace = keepLayout ? InPlace(reader, line) : reader->inPlace;
+  // Without keep-layout joined lines are put together in place too; without
+  // spans every line is read in place.
+  const bool inPlace = spans ? InPlace(reader, line) : reader->inPlace;
   const std::size_t nameEnd = parts.nameStart + parts.nameLength;
   const std::size_t valueEnd = parts.valueStart + parts.valueLength;
   // The bytes that the zero bytes below take the place of.
@@ -143,7 +151,7 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
   if (value == nullptr || name == nullptr) {
     return false;
   }
-  if (keepLayout) {
+  if (spans) {
     // A line read in place is one physical line, where text offsets are
     // byte offsets from its start.
     const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
@@ -156,16 +164,32 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
                                                 static_cast<std::uint32_t>(line->end - line->start),
                                                 static_cast<std::uint8_t>(parts.quoted),
                                                 static_cast<std::uint8_t>(inPlace ? 0 : 1),
-                                                nameEndByte,
-                                                valueEndByte};
+                                                '\0'};
   }
   ProfileEntry &entry = BlockEntries(reader->block)[index];
   entry.name = name;
   entry.value = value;
   entry.nameLength = static_cast<std::uint32_t>(parts.nameLength);
-  entry.quoted = parts.quoted;
+  entry.quoted = static_cast<std::int16_t>(parts.quoted);
+  if (keepLayout) {
+    entry.nameEndByte = nameEndByte;
+    entry.valueEndByte = valueEndByte;
+  }
   reader->entryCount = index + 1;
   return true;
+}
+
+bool KeepEntryAs(Keeping keeping, ProfileReader *reader, const ProfileLine *line,
+                 const ProfileEntryText &parts) {
+  switch (keeping) {
+  case Keeping::Nothing:
+    return KeepEntry<Keeping::Nothing>(reader, line, parts);
+  case Keeping::EndBytes:
+    return KeepEntry<Keeping::EndBytes>(reader, line, parts);
+  case Keeping::Spans:
+    break;
+  }
+  return KeepEntry<Keeping::Spans>(reader, line, parts);
 }
 
 // The section with the entries read for it, in one allocation; null when
@@ -174,7 +198,7 @@ ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameL
                             const ProfileSpan &headerSpan) {
   const std::uint32_t count = reader->entryCount;
   const std::uint32_t capacity = reader->entryCapacity;
-  const bool spans = reader->file->keepLayout != 0;
+  const bool spans = reader->entrySpans;
   // Under keep-layout a large block at least half full keeps its room:
   // shrinking it would move its spans, and a block given back smaller than
   // it grew makes the next load of a file alike grow into fresh memory.
@@ -199,8 +223,8 @@ ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameL
   reader->lastEntryCount = count;
   *section = ProfileSection{};
   ProfileEntry *entries = BlockEntries(section);
+  section->headerSpan = headerSpan;
   if (spans) {
-    section->headerSpan = headerSpan;
     section->readEntrySpans = count > 0 ? BlockSpans(section, room) : nullptr;
   }
   section->name = name;
@@ -303,6 +327,9 @@ std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader)
     return 0;
   }
   reader->entryCount = 0;
+  const Keeping keeping = !keepLayout          ? Keeping::Nothing
+                          : reader->entrySpans ? Keeping::Spans
+                                               : Keeping::EndBytes;
   // Within a section no line is pending; without continuation and read in
   // place, a line is a physical line as it stands.
   const bool plainLines = reader->inPlace && reader->file->continuation == 0;
@@ -319,8 +346,7 @@ std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader)
     }
     ProfileEntryText parts{};
     const ProfileLineKind kind = ProfileSplitEntry(line.text, line.length, &parts);
-    if (kind == ProfileLineKind::Entry && !(keepLayout ? KeepEntry<true>(reader, &line, parts)
-                                                       : KeepEntry<false>(reader, &line, parts))) {
+    if (kind == ProfileLineKind::Entry && !KeepEntryAs(keeping, reader, &line, parts)) {
       return 0;
     }
     if (kind == ProfileLineKind::EmptyName) {
