@@ -210,6 +210,26 @@ std::size_t ConvertedLength(const WCHAR *units, int count) {
   return length > 0 ? static_cast<std::size_t>(length) : 1;
 }
 
+// Whether the count units at bytes are all below 0x80, which convert to one
+// byte each: the usual case, told eight bytes at a time (little-endian).
+bool AsciiUnits(const unsigned char *bytes, std::size_t count) {
+  const std::size_t length = count * 2;
+  std::size_t at = 0;
+  for (; at + 8 <= length; at += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes + at, sizeof word);
+    if ((word & 0xFF80FF80FF80FF80u) != 0) {
+      return false;
+    }
+  }
+  for (; at < length; at += 2) {
+    if (bytes[at] >= 0x80 || bytes[at + 1] != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
 } // namespace
 
 bool ProfileReaderStart(ProfileReader *reader, ProfileFile *file) {
@@ -295,6 +315,9 @@ std::size_t ProfileByteOffset(const ProfileReader *reader, const ProfileLine *li
   // Walk the piece's units until their converted text covers the offset.
   const auto *bytes = reinterpret_cast<const unsigned char *>(reader->file->bytes);
   std::size_t at = from.byteOffset;
+  if (left <= (reader->file->byteCount - at) / 2 && AsciiUnits(bytes + at, left)) {
+    return at + 2 * left;
+  }
   while (left > 0 && at + 1 < reader->file->byteCount) {
     WCHAR pair[2] = {static_cast<WCHAR>(bytes[at] | (bytes[at + 1] << 8)), 0};
     int count = 1;

@@ -152,6 +152,7 @@ TEST_F(ProfileSpans, KeepLayoutReadsAlikeAndEveryRecordKnowsItsLines) {
       {"stops", "[s]\na=1\n=stop\nlost=1\n[]\nlost=2\n[t]\r\r\nc=\"\"\n", 1},
       {"zero", "[s]\na=1\0hidden\nb=2\n"s, 0},
       {"utf16", Utf16File(u"[s]\r\na=\u00E9\u00E9\r\nb = v\\\r\n[t]\r\nc=\u4E2D3\r\n"), 1},
+      {"utf16 names", Utf16File(u"[x\u00E9]\r\na\u00E9\u00E9 = v\r\n b\u4E2D=w\r\n"), 0},
   };
   for (const SpanCase &item : cases) {
     SCOPED_TRACE(item.name);
