@@ -25,11 +25,10 @@ struct ProfileEntry {
 // its first physical line starts at lineStart, its last one ends at lineEnd()
 // (past its line end, if it has one), and valueStart() is where an entry's
 // value begins, at its opening quote when quoted (for a header: its name,
-// after the '['). Kept only under keep-layout, for every header, and for the
-// entries of files whose lines may be read apart (UTF-16 text, continuation
-// on); an entry read in place otherwise has its span found again from the
-// bytes when the writer needs it (ProfileReadEntrySpan). A file read this way
-// is shorter than 4 GiB.
+// after the '['). Kept only under keep-layout: for every header, and for each
+// entry whose text was copied (ProfileApartSpan); an entry parsed in place
+// has its span found again from the bytes when the writer needs it
+// (ProfileReadEntrySpan). A file read this way is shorter than 4 GiB.
 struct ProfileSpan {
   std::uint32_t lineStart;
   std::uint32_t valueOffset; // from lineStart
@@ -47,6 +46,14 @@ struct ProfileSpan {
   // For a header parsed in place: what the zero byte ending its name took
   // the place of (an entry keeps its own in ProfileEntry).
   char nameEndByte;
+};
+
+// The span of an entry whose text was copied, by where its name was copied
+// to. Names are copied in the order of reading, so these lie in the order of
+// their names' addresses.
+struct ProfileApartSpan {
+  const char *name;
+  ProfileSpan span;
 };
 
 // One slot of a section's entry index: the hash of a name and the position
@@ -86,11 +93,8 @@ struct ProfileSection {
   // Values of read entries replaced by updates: each was allocated alone.
   std::uint32_t replacedValues;
   std::int32_t readFromFile; // 1: read from the file, 0: added by an update
-  // Under keep-layout: the header's span, and, where entries keep spans,
-  // one per read entry (parallel to readEntries, behind them in the
-  // section's allocation); null otherwise.
+  // Under keep-layout: the header's span.
   ProfileSpan headerSpan;
-  ProfileSpan *readEntrySpans;
 };
 
 struct ProfileFile {
@@ -136,6 +140,11 @@ struct ProfileFile {
   std::int32_t layoutKept;
   char *apartText;
   std::size_t apartTextSize;
+  // The spans of the entries whose text was copied (UTF-16 text, lines
+  // joined by continuation), in the order of reading.
+  ProfileApartSpan *apartSpans;
+  std::uint32_t apartSpanCount;
+  std::uint32_t apartSpanCapacity;
   // Where the headers of read sections deleted since stood (their spans'
   // lineStart), in the order of deletion: their lines are not written.
   std::size_t *deletedHeaders;

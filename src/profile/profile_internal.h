@@ -232,9 +232,6 @@ struct ProfileReader {
   bool failed;          // memory ran out or the text did not fit
   bool replaced;        // UTF-16 text the ANSI code page could not hold
   bool pending;         // pendingLine was put back for the next header search
-  // Under keep-layout, entries keep spans: lines may be read apart (UTF-16
-  // text, continuation on). Otherwise every line is read in place.
-  bool entrySpans;
   ProfileLine pendingLine;
   std::size_t textUsed;  // of file->text, when not in place
   std::size_t apartUsed; // of file->apartText
@@ -246,8 +243,7 @@ struct ProfileReader {
   std::size_t pieceCount;
   std::size_t pieceCapacity;
   // The section being read: its record with the entries read so far behind
-  // it (and, under keep-layout, their spans behind room for entryCapacity
-  // entries), grown as they come.
+  // it, grown as they come.
   ProfileSection *block;
   std::uint32_t entryCount;
   std::uint32_t entryCapacity;

@@ -15,6 +15,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -371,12 +372,9 @@ void PutAddedSection(LayoutOutput *out, const ProfileSection *section) {
 }
 
 // Whether a read entry still holds the value it was read with (the very
-// text, not an equal one an update set).
-bool HoldsReadValue(const ProfileFile *file, const ProfileSection *section, std::uint32_t index) {
-  const ProfileEntry &entry = section->readEntries[index];
-  return section->readEntrySpans != nullptr
-             ? entry.value == ProfileReadValue(file, entry, section->readEntrySpans[index])
-             : ProfileIsFileText(file, entry.value);
+// text, not an equal one an update set, which is allocated alone).
+bool HoldsReadValue(const ProfileFile *file, const ProfileEntry &entry) {
+  return ProfileIsFileText(file, entry.value);
 }
 
 // A read section's lines from start to end: changed entries rewritten,
@@ -387,7 +385,7 @@ void PutReadSection(LayoutOutput *out, const ProfileSection *section, std::size_
   const ProfileFile *file = out->file;
   std::size_t position = start;
   for (std::uint32_t i = 0; i < section->readEntryCount; ++i) {
-    if (HoldsReadValue(file, section, i)) {
+    if (HoldsReadValue(file, section->readEntries[i])) {
       continue;
     }
     const ProfileSpan span = ProfileReadEntrySpan(file, section, i);
@@ -459,6 +457,12 @@ void PutReadSections(LayoutOutput *out, const std::size_t *deleted) {
   Copy(out, position, TextEnd(file));
 }
 
+// Whether an entry's text lies in the file's bytes: else it was copied.
+bool ParsedInPlace(const ProfileFile *file, const ProfileEntry &entry) {
+  return file->bytes != nullptr && entry.name >= file->bytes &&
+         entry.name < file->bytes + file->byteCount;
+}
+
 // Calls putHeader(section) and putEntry(section, index) for every header and
 // entry of the sections still there that was parsed in place in the file's
 // bytes. Lines whose text was copied hold no zero bytes of ours.
@@ -472,14 +476,26 @@ void ForEachInPlaceRecord(ProfileFile *file, PutHeader putHeader, PutEntry putEn
       putHeader(section);
     }
     for (std::uint32_t i = 0; i < section->readEntryCount; ++i) {
-      if (section->readEntrySpans == nullptr || section->readEntrySpans[i].copied == 0) {
+      if (ParsedInPlace(file, section->readEntries[i])) {
         putEntry(section, i);
       }
     }
   }
 }
 
-// The span of an entry read in place that keeps none: its line is the one
+// The span kept for an entry whose text was copied, found by its name's place.
+ProfileSpan ApartSpan(const ProfileFile *file, const ProfileEntry &entry) {
+  const ProfileApartSpan *begin = file->apartSpans;
+  const ProfileApartSpan *end = begin + file->apartSpanCount;
+  const ProfileApartSpan *found =
+      std::lower_bound(begin, end, static_cast<const char *>(entry.name),
+                       [](const ProfileApartSpan &kept, const char *name) {
+                         return std::less<const char *>()(kept.name, name);
+                       });
+  return found != end && found->name == entry.name ? found->span : ProfileSpan{};
+}
+
+// The span of an entry parsed in place, which keeps none: its line is the one
 // physical line holding its name, which starts behind the white space before
 // the name, and is split again as the parser split it.
 ProfileSpan FoundEntrySpan(const ProfileFile *file, const ProfileEntry &entry) {
@@ -614,8 +630,8 @@ bool ProfilePutKeptLayout(FileReplacement *replacement, ProfileFile *file) {
 
 ProfileSpan ProfileReadEntrySpan(const ProfileFile *file, const ProfileSection *section,
                                  std::uint32_t index) {
-  return section->readEntrySpans != nullptr ? section->readEntrySpans[index]
-                                            : FoundEntrySpan(file, section->readEntries[index]);
+  const ProfileEntry &entry = section->readEntries[index];
+  return ParsedInPlace(file, entry) ? FoundEntrySpan(file, entry) : ApartSpan(file, entry);
 }
 
 bool ProfileTextFitsFile(const ProfileFile *file, const char *text) {

@@ -2,6 +2,7 @@
 
 #include "platform/fault_injection.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -76,28 +77,13 @@ ProfileEntry *BlockEntries(ProfileSection *block) {
   return reinterpret_cast<ProfileEntry *>(block + 1);
 }
 
-// Under keep-layout the spans of a section's entries lie in its block too,
-// behind room for capacity entries: one allocation grows, as without spans,
-// and the spans move up only when it does.
-ProfileSpan *BlockSpans(ProfileSection *block, std::size_t capacity) {
-  return reinterpret_cast<ProfileSpan *>(BlockEntries(block) + capacity);
+std::size_t BlockSize(std::size_t capacity) {
+  return sizeof(ProfileSection) + capacity * sizeof(ProfileEntry);
 }
 
-constexpr std::size_t LargeBlockSize = std::size_t{1} << 20;
-
-std::size_t BlockSize(std::size_t capacity, bool spans) {
-  return sizeof(ProfileSection) +
-         capacity * (sizeof(ProfileEntry) + (spans ? sizeof(ProfileSpan) : 0));
-}
-
-// How the parser keeps what the keep-layout writer needs of an entry: not at
-// all; the bytes its zero bytes took the place of (in the entry), when every
-// line is read in place; or those and a span.
-enum class Keeping { Nothing, EndBytes, Spans };
-
-// Room for one more entry (and its span) in the section's block: the section
-// record with its entries behind it, grown as they are read.
-template <bool spans> bool ReserveEntry(ProfileReader *reader) {
+// Room for one more entry in the section's block: the section record with
+// its entries behind it, grown as they are read.
+bool ReserveEntry(ProfileReader *reader) {
   const std::uint32_t count = reader->entryCount;
   if (reader->block != nullptr && count < reader->entryCapacity) {
     return true;
@@ -111,34 +97,61 @@ template <bool spans> bool ReserveEntry(ProfileReader *reader) {
     reader->failed = true;
     return false;
   }
-  auto *block =
-      static_cast<ProfileSection *>(FallibleRealloc(reader->block, BlockSize(capacity, spans)));
+  auto *block = static_cast<ProfileSection *>(FallibleRealloc(reader->block, BlockSize(capacity)));
   if (block == nullptr) {
     reader->failed = true;
     return false;
-  }
-  if (spans && count > 0) {
-    std::memmove(BlockSpans(block, capacity), BlockSpans(block, reader->entryCapacity),
-                 count * sizeof(ProfileSpan));
   }
   reader->block = block;
   reader->entryCapacity = static_cast<std::uint32_t>(capacity);
   return true;
 }
 
-// Made once for each way of keeping, so that the usual reading pays nothing
-// for keep-layout, and a file read in place nothing for spans.
-template <Keeping keeping>
+// Under keep-layout, the span of an entry whose text was copied: the file's
+// list of them grows by one; false when memory ran out.
+bool KeepApartSpan(ProfileReader *reader, const ProfileLine *line, const ProfileEntryText &parts,
+                   const char *name) {
+  ProfileFile *file = reader->file;
+  if (file->apartSpanCount == file->apartSpanCapacity) {
+    // Every entry of a UTF-16 file is copied: room for one in 64 bytes of
+    // it, as settings lines go, spares growing; joined lines are few.
+    const std::size_t first =
+        file->utf16 != 0 ? std::max<std::size_t>(file->byteCount / 64, 64) : 64;
+    const std::size_t capacity =
+        file->apartSpanCapacity == 0 ? first : std::size_t{file->apartSpanCapacity} * 2;
+    auto *grown = static_cast<ProfileApartSpan *>(
+        capacity > UINT32_MAX
+            ? nullptr
+            : FallibleRealloc(file->apartSpans, capacity * sizeof(ProfileApartSpan)));
+    if (grown == nullptr) {
+      reader->failed = true;
+      return false;
+    }
+    file->apartSpans = grown;
+    file->apartSpanCapacity = static_cast<std::uint32_t>(capacity);
+  }
+  const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
+  const std::size_t valueByte = ProfileByteOffset(reader, line, valueStart);
+  // Offsets fit: the file is shorter than 4 GiB (ProfileReaderStart).
+  file->apartSpans[file->apartSpanCount++] = {name,
+                                              {static_cast<std::uint32_t>(line->start),
+                                               static_cast<std::uint32_t>(valueByte - line->start),
+                                               static_cast<std::uint32_t>(line->end - line->start),
+                                               static_cast<std::uint8_t>(parts.quoted), 1, '\0'}};
+  return true;
+}
+
+// Made once for each choice of keep-layout, so that the usual reading pays
+// nothing for it. Under keep-layout an entry parsed in place keeps the bytes
+// its zero bytes take the place of, and one whose text is copied its span.
+template <bool keepLayout>
 bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntryText &parts) {
-  constexpr bool keepLayout = keeping != Keeping::Nothing;
-  constexpr bool spans = keeping == Keeping::Spans;
-  if (!ReserveEntry<spans>(reader)) {
+  if (!ReserveEntry(reader)) {
     return false;
   }
   const std::uint32_t index = reader->entryCount;
-  // Without keep-layout joined lines are put together in place too; without
-  // spans every line is read in place.
-  const bool inPlace = spans ? InPlace(reader, line) : reader->inPlace;
+  // Without keep-layout joined lines are put together in place too.
+  const bool inPlace = keepLayout ? InPlace(reader, line) : reader->inPlace;
   const std::size_t nameEnd = parts.nameStart + parts.nameLength;
   const std::size_t valueEnd = parts.valueStart + parts.valueLength;
   // The bytes that the zero bytes below take the place of.
@@ -151,20 +164,8 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
   if (value == nullptr || name == nullptr) {
     return false;
   }
-  if (spans) {
-    // A line read in place is one physical line, where text offsets are
-    // byte offsets from its start.
-    const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
-    const std::size_t valueByte =
-        inPlace ? line->start + valueStart : ProfileByteOffset(reader, line, valueStart);
-    // Offsets fit: the file is shorter than 4 GiB (ProfileReaderStart).
-    BlockSpans(reader->block,
-               reader->entryCapacity)[index] = {static_cast<std::uint32_t>(line->start),
-                                                static_cast<std::uint32_t>(valueByte - line->start),
-                                                static_cast<std::uint32_t>(line->end - line->start),
-                                                static_cast<std::uint8_t>(parts.quoted),
-                                                static_cast<std::uint8_t>(inPlace ? 0 : 1),
-                                                '\0'};
+  if (keepLayout && !inPlace && !KeepApartSpan(reader, line, parts, name)) {
+    return false;
   }
   ProfileEntry &entry = BlockEntries(reader->block)[index];
   entry.name = name;
@@ -179,41 +180,12 @@ bool KeepEntry(ProfileReader *reader, const ProfileLine *line, const ProfileEntr
   return true;
 }
 
-bool KeepEntryAs(Keeping keeping, ProfileReader *reader, const ProfileLine *line,
-                 const ProfileEntryText &parts) {
-  switch (keeping) {
-  case Keeping::Nothing:
-    return KeepEntry<Keeping::Nothing>(reader, line, parts);
-  case Keeping::EndBytes:
-    return KeepEntry<Keeping::EndBytes>(reader, line, parts);
-  case Keeping::Spans:
-    break;
-  }
-  return KeepEntry<Keeping::Spans>(reader, line, parts);
-}
-
 // The section with the entries read for it, in one allocation; null when
 // memory ran out.
 ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameLength,
                             const ProfileSpan &headerSpan) {
   const std::uint32_t count = reader->entryCount;
-  const std::uint32_t capacity = reader->entryCapacity;
-  const bool spans = reader->entrySpans;
-  // Under keep-layout a large block at least half full keeps its room:
-  // shrinking it would move its spans, and a block given back smaller than
-  // it grew makes the next load of a file alike grow into fresh memory.
-  const bool keepRoom = spans && reader->block != nullptr &&
-                        BlockSize(capacity, true) >= LargeBlockSize && count >= capacity / 2;
-  const std::uint32_t room = keepRoom ? capacity : count;
-  if (spans && count > 0 && room != capacity) {
-    // The spans move down behind the entries read before the block shrinks.
-    std::memmove(BlockSpans(reader->block, count), BlockSpans(reader->block, capacity),
-                 count * sizeof(ProfileSpan));
-  }
-  auto *section =
-      keepRoom
-          ? reader->block
-          : static_cast<ProfileSection *>(FallibleRealloc(reader->block, BlockSize(count, spans)));
+  auto *section = static_cast<ProfileSection *>(FallibleRealloc(reader->block, BlockSize(count)));
   if (section == nullptr) {
     reader->failed = true;
     return nullptr;
@@ -224,9 +196,6 @@ ProfileSection *MakeSection(ProfileReader *reader, char *name, std::size_t nameL
   *section = ProfileSection{};
   ProfileEntry *entries = BlockEntries(section);
   section->headerSpan = headerSpan;
-  if (spans) {
-    section->readEntrySpans = count > 0 ? BlockSpans(section, room) : nullptr;
-  }
   section->name = name;
   section->nameLength = static_cast<std::uint32_t>(nameLength);
   section->nameHash = ProfileHashName(name, nameLength);
@@ -327,9 +296,6 @@ std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader)
     return 0;
   }
   reader->entryCount = 0;
-  const Keeping keeping = !keepLayout          ? Keeping::Nothing
-                          : reader->entrySpans ? Keeping::Spans
-                                               : Keeping::EndBytes;
   // Within a section no line is pending; without continuation and read in
   // place, a line is a physical line as it stands.
   const bool plainLines = reader->inPlace && reader->file->continuation == 0;
@@ -346,7 +312,8 @@ std::int32_t ProfileReadSection(ProfileSection **section, ProfileReader *reader)
     }
     ProfileEntryText parts{};
     const ProfileLineKind kind = ProfileSplitEntry(line.text, line.length, &parts);
-    if (kind == ProfileLineKind::Entry && !KeepEntryAs(keeping, reader, &line, parts)) {
+    if (kind == ProfileLineKind::Entry && !(keepLayout ? KeepEntry<true>(reader, &line, parts)
+                                                       : KeepEntry<false>(reader, &line, parts))) {
       return 0;
     }
     if (kind == ProfileLineKind::EmptyName) {

@@ -238,7 +238,6 @@ bool ProfileReaderStart(ProfileReader *reader, ProfileFile *file) {
   reader->inPlace = file->utf16 == 0;
   reader->zeroBytes = std::memchr(file->bytes, '\0', file->byteCount) != nullptr;
   reader->position = file->utf16 != 0 ? 2 : 0;
-  reader->entrySpans = file->keepLayout != 0 && (file->utf16 != 0 || file->continuation != 0);
   // Spans keep 32-bit offsets into the bytes.
   if (file->keepLayout != 0 && file->byteCount > UINT32_MAX) {
     return false;

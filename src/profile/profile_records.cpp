@@ -225,6 +225,10 @@ void ProfileFreeText(ProfileFile *file) {
   std::free(file->apartText);
   file->apartText = nullptr;
   file->apartTextSize = 0;
+  std::free(file->apartSpans);
+  file->apartSpans = nullptr;
+  file->apartSpanCount = 0;
+  file->apartSpanCapacity = 0;
   ProfileGiveBackByteBuffer(file->bytes, file->byteCapacity);
   file->text = nullptr;
   file->textSize = 0;

@@ -361,6 +361,9 @@ TEST_F(LoadFaultWalk, EveryStepOfLoadingAFileFailsInTurnAndNothingIsCached) {
        "the file's buffer, the converted text, the unit and line buffers, a block per section"},
       {"keep-layout, continued lines", continued8, "", 1, 1, 1, 12,
        "the file's buffer, its text, the line and piece buffers, a block per section"},
+      {"keep-layout, UTF-16", continued16, "", 1, 1, 1, 13,
+       "the file's buffer, the converted text, the unit, line and piece buffers, the spans, a "
+       "block per section"},
       {"grown after its size was taken", oldBytes, "[grown]\r\nentry=1\r\n", 0, 0, 2, 42,
        "the file's buffer, the buffer grown, a block for each of its 41 sections"},
   };

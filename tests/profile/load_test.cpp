@@ -5,6 +5,7 @@
 
 #include "platform/file_access.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -121,6 +122,10 @@ protected:
     return spans;
   }
 
+  static std::u16string Widened(const std::string &ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+  }
+
   static std::vector<std::string> SpanFields(const std::vector<ProfileSpan> &spans) {
     std::vector<std::string> fields;
     for (const ProfileSpan &span : spans) {
@@ -167,12 +172,23 @@ TEST_F(ProfileSpans, KeepLayoutReadsAlikeAndEveryRecordKnowsItsLines) {
     const auto at = [&](std::size_t offset) { return item.bytes[offset]; };
     std::size_t previousEnd = utf16 ? 2 : 0;
     const std::vector<ProfileSpan> spans = EntrySpans(record);
-    if (item.mode == 0 && !utf16) {
-      // Spans are found again only here; read with continuation on (there
-      // is none to join), the file's entries keep the very same.
-      EXPECT_EQ(record->firstSection->readEntrySpans, nullptr);
-      EXPECT_EQ(SpanFields(EntrySpans(Read(path, 1, 1))), SpanFields(spans));
-      record = Read(path, item.mode, 1);
+    const bool ascii = std::none_of(item.bytes.begin(), item.bytes.end(),
+                                    [](char c) { return c == '\\' || (c & 0x80) != 0; });
+    if (!utf16 && ascii) {
+      // Entries parsed in place have their spans found again. The same
+      // ASCII text as UTF-16 has every entry copied, with spans kept as read,
+      // two bytes a character behind the mark.
+      EXPECT_EQ(record->apartSpanCount, 0u);
+      std::vector<ProfileSpan> expected;
+      for (ProfileSpan span : spans) {
+        expected.push_back({2 + 2 * span.lineStart, 2 * span.valueOffset, 2 * span.lineLength,
+                            span.readQuoted, 1, '\0'});
+      }
+      const std::string wide =
+          MakeFile(std::string(item.name) + "-16.ini", Utf16File(Widened(item.bytes)));
+      ProfileFile *copied = Read(wide, item.mode, 1);
+      EXPECT_EQ(SpanFields(EntrySpans(copied)), SpanFields(expected));
+      ProfileRelease(wide.c_str());
     }
     std::size_t next = 0;
     for (const ProfileSection *s = record->firstSection; s != nullptr; s = s->next) {
