@@ -202,10 +202,11 @@ constexpr std::size_t ProfileTextPadding = 8;
 // An 8-bit file is parsed in place: zero bytes end the names and values
 // where the file had their ends, and joined lines move up over their
 // backslashes. Under keep-layout joined lines are put together apart and
-// their names and values copied (ProfileFile::apartText), and the spans
-// keep the bytes that the zero bytes replaced, so the writer can give the
-// file's bytes back as read (ProfileRestoreFileBytes). The names and values
-// of a UTF-16 file are converted into ProfileFile::text.
+// their names and values copied (ProfileFile::apartText), with their spans
+// (ProfileFile::apartSpans), and the records keep the bytes that the zero
+// bytes replaced, so the writer can give the file's bytes back as read
+// (ProfileRestoreFileBytes). The names and values of a UTF-16 file are
+// converted into ProfileFile::text.
 
 // One logical line: the text up to its line end or first zero byte, a CR LF
 // pair read as LF (8-bit files), lines joined where continuation says so.
