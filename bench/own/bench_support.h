@@ -31,6 +31,15 @@ private:
   ProfileFile *record = nullptr;
 };
 
+// A file of a continued shape is read with the switches on, which join its
+// split values again: registered so before each read.
+inline void ReadAsShaped(const FileShape &shape, const char *path) {
+  if (shape.continued) {
+    ProfileRegister(path);
+    ProfileSetSwitches(path, 1);
+  }
+}
+
 // Time per name listed, beside the time per iteration, when one iteration
 // lists `names` names.
 inline void ReportPerName(benchmark::State &state, double names) {

@@ -104,7 +104,11 @@ std::string Text(const FileShape &shape, GeneratedFile &file) {
       }
       names.push_back("Key" + std::to_string(e) + "_" + Letters(random, random.Below(9)));
       values.push_back(Value(random, shape));
-      text += names.back() + (random.Below(4) == 0 ? " = " : "=") + values.back() + "\r\n";
+      std::string value = values.back();
+      if (shape.continued && e % 10 == 5 && value.size() >= 2) {
+        value.insert(1 + random.Below(static_cast<std::uint32_t>(value.size() - 1)), "\\\r\n");
+      }
+      text += names.back() + (random.Below(4) == 0 ? " = " : "=") + value + "\r\n";
     }
     text += "\r\n";
   }

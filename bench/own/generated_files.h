@@ -16,6 +16,9 @@ struct FileShape {
   std::uint32_t maxValue; // (most short, a long tail up to 150)
   bool comments;          // a comment line before every section and every tenth entry
   bool utf16;             // UTF-16 little-endian with the FF FE mark
+  // Every tenth value split over two lines by a backslash: read with the
+  // switches on (ReadAsShaped), which join them again.
+  bool continued = false;
 };
 
 struct GeneratedFile {
@@ -46,6 +49,7 @@ inline constexpr FileShape Wide{"wide", 1, 100000, 0, 0, false, false};
 inline constexpr FileShape Tall{"tall", 20000, 1, 0, 0, false, false};
 inline constexpr FileShape LongValues{"long-values", 20, 50, 1000, 4000, false, false};
 inline constexpr FileShape MediumUtf16{"medium-utf16", 200, 100, 0, 0, false, true};
+inline constexpr FileShape MediumContinued{"medium-continued", 200, 100, 0, 0, false, false, true};
 } // namespace shapes
 
 // One section of n entries, for the benchmarks by section size.

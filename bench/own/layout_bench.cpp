@@ -10,8 +10,9 @@
 namespace {
 
 // Registers the path to be read under keep-layout at its next use.
-void RegisterKeepingLayout(const char *path) {
+void RegisterKeepingLayout(const FileShape &shape, const char *path) {
   ProfileRegister(path);
+  ProfileSetSwitches(path, shape.continued ? 1 : 0);
   ProfileSetKeepLayout(path, 1);
 }
 
@@ -35,7 +36,7 @@ bool RecordsKept(const ProfileFile *file, const GeneratedFile &generated) {
 void LoadKeepingLayout(benchmark::State &state, FileShape shape) {
   const GeneratedFile &generated = Generated(shape);
   const char *path = generated.path.c_str();
-  RegisterKeepingLayout(path);
+  RegisterKeepingLayout(shape, path);
   ProfileFile *check = nullptr;
   const bool kept = ProfileOpen(path, &check) == 1 && RecordsKept(check, generated);
   ProfileRelease(path);
@@ -44,7 +45,7 @@ void LoadKeepingLayout(benchmark::State &state, FileShape shape) {
     return;
   }
   for (auto _ : state) {
-    RegisterKeepingLayout(path);
+    RegisterKeepingLayout(shape, path);
     ProfileFile *file = nullptr;
     benchmark::DoNotOptimize(ProfileOpen(path, &file));
     ProfileRelease(path);
@@ -57,7 +58,7 @@ void WriteBackKeepingLayout(benchmark::State &state, FileShape shape) {
   const GeneratedFile &generated = Generated(shape);
   const char *path = generated.path.c_str();
   const std::string target = ScratchPath(std::string("kept-") + shape.name + ".ini");
-  RegisterKeepingLayout(path);
+  RegisterKeepingLayout(shape, path);
   ProfileFile *file = nullptr;
   // A value in the middle of the file changed, and an entry added there.
   const std::size_t middle = generated.sections.size() / 2;
@@ -92,6 +93,8 @@ BENCHMARK_CAPTURE(LoadKeepingLayout, tall, shapes::Tall)->Unit(benchmark::kMilli
 BENCHMARK_CAPTURE(LoadKeepingLayout, long_values, shapes::LongValues)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(LoadKeepingLayout, medium_utf16, shapes::MediumUtf16)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(LoadKeepingLayout, medium_continued, shapes::MediumContinued)
     ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_CAPTURE(WriteBackKeepingLayout, small, shapes::Small)->Unit(benchmark::kMicrosecond);
