@@ -144,7 +144,7 @@ struct ProfileFile {
   // joined by continuation), in the order of reading.
   ProfileApartSpan *apartSpans;
   std::uint32_t apartSpanCount;
-  std::uint32_t apartSpanCapacity;
+  std::size_t apartSpanCapacity;
   // Where the headers of read sections deleted since stood (their spans'
   // lineStart), in the order of deletion: their lines are not written.
   std::size_t *deletedHeaders;

@@ -5,6 +5,7 @@
 #include "profile/profile.h"
 #include "profile/profile_names.h"
 
+#include "platform/fault_injection.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -148,6 +149,26 @@ void ProfileUnindexSection(ProfileFile *file, ProfileSection *section);
 inline bool ProfileIsSpace(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
+// Room for wanted items of the given size in a malloc'ed buffer, grown by
+// doubling from 64; false (the buffer as it was) when memory ran out.
+template <typename Item>
+bool ProfileReserve(Item **buffer, std::size_t *capacity, std::size_t wanted) {
+  if (wanted <= *capacity) {
+    return true;
+  }
+  std::size_t grown = *capacity < 64 ? 64 : *capacity * 2;
+  while (grown < wanted) {
+    grown *= 2;
+  }
+  auto *items = static_cast<Item *>(FallibleRealloc(*buffer, grown * sizeof(Item)));
+  if (items == nullptr) {
+    return false;
+  }
+  *buffer = items;
+  *capacity = grown;
+  return true;
+}
+
 // A malloc'ed copy of the first length bytes, NUL-terminated.
 char *ProfileCopyText(const char *text, std::size_t length);
 // The value within an already trimmed text: without one enclosing pair of
@@ -338,9 +359,9 @@ std::int32_t ProfileDeleteSection(ProfileFile *file, const char *name);
 // record read under keep-layout; false when a write or a conversion failed.
 struct FileReplacement;
 bool ProfilePutKeptLayout(FileReplacement *replacement, ProfileFile *file);
-// The span of a section's read entry: its own, or, for an entry that keeps
-// none, found again from its line while the file's bytes are as read
-// (ProfileRestoreFileBytes).
+// The span of a section's read entry: the one kept for an entry whose text
+// was copied, or, for one parsed in place, found again from its line while
+// the file's bytes are as read (ProfileRestoreFileBytes).
 ProfileSpan ProfileReadEntrySpan(const ProfileFile *file, const ProfileSection *section,
                                  std::uint32_t index);
 // Whether text can go into the record's file as it is set: always, but for a

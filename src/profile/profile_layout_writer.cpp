@@ -329,9 +329,6 @@ std::size_t ReadValueEnd(const ProfileFile *file, const ProfileSpan &span) {
 // read, without its zero byte. Only a value an update replaced is compared.
 bool ValueChanged(const ProfileFile *file, const ProfileEntry &entry, const ProfileSpan &span) {
   const char *read = ProfileReadValue(file, entry, span);
-  if (entry.value == read) {
-    return false;
-  }
   if (entry.quoted != span.readQuoted) {
     return true;
   }

@@ -112,23 +112,13 @@ bool ReserveEntry(ProfileReader *reader) {
 bool KeepApartSpan(ProfileReader *reader, const ProfileLine *line, const ProfileEntryText &parts,
                    const char *name) {
   ProfileFile *file = reader->file;
-  if (file->apartSpanCount == file->apartSpanCapacity) {
-    // Every entry of a UTF-16 file is copied: room for one in 64 bytes of
-    // it, as settings lines go, spares growing; joined lines are few.
-    const std::size_t first =
-        file->utf16 != 0 ? std::max<std::size_t>(file->byteCount / 64, 64) : 64;
-    const std::size_t capacity =
-        file->apartSpanCapacity == 0 ? first : std::size_t{file->apartSpanCapacity} * 2;
-    auto *grown = static_cast<ProfileApartSpan *>(
-        capacity > UINT32_MAX
-            ? nullptr
-            : FallibleRealloc(file->apartSpans, capacity * sizeof(ProfileApartSpan)));
-    if (grown == nullptr) {
-      reader->failed = true;
-      return false;
-    }
-    file->apartSpans = grown;
-    file->apartSpanCapacity = static_cast<std::uint32_t>(capacity);
+  // Every entry of a UTF-16 file is copied: room at once for one in 64 bytes
+  // of it, as settings lines go, spares growing; joined lines are few.
+  const std::size_t first = file->utf16 != 0 ? file->byteCount / 64 : 0;
+  if (!ProfileReserve(&file->apartSpans, &file->apartSpanCapacity,
+                      std::max<std::size_t>(std::size_t{file->apartSpanCount} + 1, first))) {
+    reader->failed = true;
+    return false;
   }
   const std::size_t valueStart = parts.valueStart - static_cast<std::size_t>(parts.quoted);
   const std::size_t valueByte = ProfileByteOffset(reader, line, valueStart);

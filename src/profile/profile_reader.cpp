@@ -13,24 +13,6 @@
 
 namespace {
 
-// Room for wanted items of the given size in a malloc'ed buffer.
-template <typename Item> bool Reserve(Item **buffer, std::size_t *capacity, std::size_t wanted) {
-  if (wanted <= *capacity) {
-    return true;
-  }
-  std::size_t grown = *capacity < 64 ? 64 : *capacity * 2;
-  while (grown < wanted) {
-    grown *= 2;
-  }
-  auto *items = static_cast<Item *>(FallibleRealloc(*buffer, grown * sizeof(Item)));
-  if (items == nullptr) {
-    return false;
-  }
-  *buffer = items;
-  *capacity = grown;
-  return true;
-}
-
 // A surrogate without its partner stands for no character: one space takes
 // its place. Done here rather than left to the conversion's default
 // character, which a UTF-8 ANSI code page refuses. Answers whether any was.
@@ -78,7 +60,7 @@ std::size_t ReadUnits(ProfileReader *reader) {
   std::size_t at = reader->position;
   std::size_t count = 0;
   while (at + 1 < file->byteCount) {
-    if (!Reserve(&reader->units, &reader->unitCapacity, count + 1)) {
+    if (!ProfileReserve(&reader->units, &reader->unitCapacity, count + 1)) {
       reader->failed = true;
       return 0;
     }
@@ -110,8 +92,8 @@ bool ReadUtf16Line(ProfileReader *reader, std::size_t offset, ProfileLine *line)
   }
   const int units = static_cast<int>(count);
   const int needed = ConvertUnits(reader->units, units, nullptr, 0, &reader->replaced);
-  if (needed <= 0 ||
-      !Reserve(&reader->line, &reader->lineCapacity, offset + static_cast<std::size_t>(needed))) {
+  if (needed <= 0 || !ProfileReserve(&reader->line, &reader->lineCapacity,
+                                     offset + static_cast<std::size_t>(needed))) {
     reader->failed = true;
     return false;
   }
@@ -138,7 +120,7 @@ bool AddPiece(ProfileReader *reader, std::size_t textOffset, std::size_t byteOff
   if (reader->file->keepLayout == 0) {
     return true;
   }
-  if (!Reserve(&reader->pieces, &reader->pieceCapacity, reader->pieceCount + 1)) {
+  if (!ProfileReserve(&reader->pieces, &reader->pieceCapacity, reader->pieceCount + 1)) {
     reader->failed = true;
     return false;
   }
@@ -162,7 +144,7 @@ bool JoinNextLine(ProfileReader *reader, ProfileLine *line, std::size_t at) {
     if (reader->file->keepLayout != 0) {
       // The file's bytes stay as read: the joined line is put together apart.
       const bool apart = line->text == reader->line;
-      if (!Reserve(&reader->line, &reader->lineCapacity, at + next.length + 1)) {
+      if (!ProfileReserve(&reader->line, &reader->lineCapacity, at + next.length + 1)) {
         reader->failed = true;
         return false;
       }
